@@ -1,0 +1,45 @@
+# qudimrs: `make demo` and `make test` set up everything on a fresh machine.
+
+SHELL := /bin/bash
+VENV := .venv
+VPY := $(VENV)/bin/python
+JOBS ?= 2
+
+# Python 3.12: on PATH if it answers, else through pyenv.
+PY312 := $(shell if python3.12 --version >/dev/null 2>&1; then echo python3.12; \
+	elif PYENV_VERSION=3.12 python3.12 --version >/dev/null 2>&1; then echo "PYENV_VERSION=3.12 python3.12"; \
+	else echo python3.12; fi)
+
+.PHONY: all demo test core-test py-test install venv bench clean
+
+all: install
+
+$(VENV)/.ready: pyproject.toml
+	$(PY312) -m venv $(VENV)
+	$(VPY) -m pip install -q --upgrade pip
+	$(VPY) -m pip install -q "scikit-build-core>=0.10" pytest hypothesis mypy
+	touch $@
+
+venv: $(VENV)/.ready
+
+install: venv
+	$(VPY) -m pip install -q --no-build-isolation .
+
+demo: install
+	$(VPY) -m qudimrs --demo
+
+core-test:
+	cmake -S . -B build/core -DQUDIM_BUILD_TESTS=ON -DQUDIM_BUILD_MODULE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build/core -j $(JOBS)
+	build/core/core_tests
+
+py-test: install
+	$(VPY) -m pytest -q tests/python
+
+test: core-test py-test
+
+bench: install
+	$(VPY) bench/bench.py
+
+clean:
+	rm -rf build dist $(VENV)

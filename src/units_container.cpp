@@ -1,0 +1,279 @@
+// The unit map's storage (small inline vector + optional hash index) and its
+// algebra. Every algebraic operation drops an exponent that becomes exactly
+// 0.0; removal shifts later entries up so insertion order is kept.
+#include "units_container.hpp"
+
+#include <algorithm>  // std::sort, std::stable_sort
+#include <cmath>      // std::fabs, std::floor, std::isnan
+#include <cstring>    // std::memcpy
+#include <functional> // std::hash
+
+#include "number_text.hpp"  // append_plain_decimal, append_saturated_int
+
+namespace qudim {
+
+namespace {
+
+std::size_t name_hash(std::string_view name) noexcept {
+  return std::hash<std::string_view>{}(name);
+}
+
+}  // namespace
+
+UnitsContainer::UnitsContainer(const UnitsContainer& other) {
+  reserve(other.size_);
+  for (const Entry& e : other) append(e.name, e.exponent);
+}
+
+UnitsContainer::UnitsContainer(UnitsContainer&& other) noexcept { take(other); }
+
+void UnitsContainer::take(UnitsContainer& other) noexcept {
+  if (other.is_inline()) {
+    for (std::uint32_t i = 0; i < other.size_; ++i) {
+      new (&data_[i]) Entry{std::move(other.data_[i].name), other.data_[i].exponent};
+    }
+    size_ = other.size_;
+    other.destroy();
+  } else {
+    data_ = other.data_;
+    size_ = other.size_;
+    capacity_ = other.capacity_;
+    index_ = other.index_;
+    other.data_ = other.inline_data();
+    other.size_ = 0;
+    other.capacity_ = kInline;
+    other.index_ = nullptr;
+  }
+}
+
+UnitsContainer& UnitsContainer::operator=(const UnitsContainer& other) {
+  if (this != &other) {
+    UnitsContainer copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+UnitsContainer& UnitsContainer::operator=(UnitsContainer&& other) noexcept {
+  if (this != &other) {
+    destroy();
+    take(other);
+  }
+  return *this;
+}
+
+UnitsContainer::~UnitsContainer() { destroy(); }
+
+void UnitsContainer::destroy() noexcept {
+  for (std::uint32_t i = 0; i < size_; ++i) data_[i].~Entry();
+  if (!is_inline()) ::operator delete(data_);
+  delete[] index_;
+  data_ = inline_data();
+  size_ = 0;
+  capacity_ = kInline;
+  index_ = nullptr;
+}
+
+UnitsContainer UnitsContainer::single(std::string_view name, double exponent) {
+  UnitsContainer c;
+  c.append(name, exponent);
+  return c;
+}
+
+void UnitsContainer::reserve(std::uint32_t n) {
+  if (n <= capacity_) return;
+  std::uint32_t cap = capacity_;
+  while (cap < n) cap *= 2;
+  Entry* fresh = static_cast<Entry*>(::operator new(sizeof(Entry) * cap));
+  for (std::uint32_t i = 0; i < size_; ++i) {
+    new (&fresh[i]) Entry{std::move(data_[i].name), data_[i].exponent};
+    data_[i].~Entry();
+  }
+  if (!is_inline()) ::operator delete(data_);
+  data_ = fresh;
+  capacity_ = cap;
+  rebuild_index();
+}
+
+void UnitsContainer::rebuild_index() {
+  delete[] index_;
+  index_ = nullptr;
+  if (capacity_ <= kIndexThreshold) return;
+  index_ = new std::uint32_t[2 * capacity_]();
+  for (std::uint32_t i = 0; i < size_; ++i) index_insert(i);
+}
+
+void UnitsContainer::index_insert(std::uint32_t i) {
+  const std::size_t mask = 2 * capacity_ - 1;
+  std::size_t slot = name_hash(data_[i].name) & mask;
+  while (index_[slot] != 0) slot = (slot + 1) & mask;
+  index_[slot] = i + 1;
+}
+
+std::ptrdiff_t UnitsContainer::index_of(std::string_view name) const noexcept {
+  if (index_ == nullptr) {
+    for (std::uint32_t i = 0; i < size_; ++i) {
+      if (data_[i].name == name) return i;
+    }
+    return -1;
+  }
+  const std::size_t mask = 2 * capacity_ - 1;
+  for (std::size_t slot = name_hash(name) & mask; index_[slot] != 0; slot = (slot + 1) & mask) {
+    const std::uint32_t i = index_[slot] - 1;
+    if (data_[i].name == name) return i;
+  }
+  return -1;
+}
+
+const double* UnitsContainer::find(std::string_view name) const noexcept {
+  const std::ptrdiff_t i = index_of(name);
+  return i < 0 ? nullptr : &data_[i].exponent;
+}
+
+void UnitsContainer::append(std::string_view name, double exponent) {
+  reserve(size_ + 1);
+  new (&data_[size_]) Entry{std::string(name), exponent};
+  ++size_;
+  if (index_ != nullptr) index_insert(size_ - 1);
+}
+
+void UnitsContainer::push_back_unchecked(std::string_view name, double exponent) {
+  append(name, exponent);
+}
+
+void UnitsContainer::remove_at(std::uint32_t i) {
+  for (std::uint32_t k = i; k + 1 < size_; ++k) {
+    data_[k].name = std::move(data_[k + 1].name);
+    data_[k].exponent = data_[k + 1].exponent;
+  }
+  data_[size_ - 1].~Entry();
+  --size_;
+  if (index_ != nullptr) rebuild_index();
+}
+
+void UnitsContainer::add_in_place(std::string_view name, double e) {
+  const std::ptrdiff_t i = index_of(name);
+  if (i < 0) {
+    // 0.0 + e: only an exact zero sum is dropped, so -0.0 counts as zero too.
+    if (e + 0.0 != 0.0) append(name, e + 0.0);
+    return;
+  }
+  const double sum = data_[i].exponent + e;
+  if (sum == 0.0) {
+    remove_at(static_cast<std::uint32_t>(i));
+  } else {
+    data_[i].exponent = sum;
+  }
+}
+
+void UnitsContainer::mul_in_place(const UnitsContainer& other, double power) {
+  if (&other == this) {
+    const UnitsContainer copy(other);
+    mul_in_place(copy, power);
+    return;
+  }
+  for (const Entry& e : other) add_in_place(e.name, power == 1.0 ? e.exponent : e.exponent * power);
+}
+
+UnitsContainer UnitsContainer::add(std::string_view name, double e) const {
+  UnitsContainer copy(*this);
+  copy.add_in_place(name, e);
+  return copy;
+}
+
+UnitsContainer UnitsContainer::pow(double n) const {
+  UnitsContainer out;
+  out.reserve(size_);
+  for (const Entry& e : *this) {
+    const double p = n * e.exponent;
+    if (p != 0.0) out.append(e.name, p);
+  }
+  return out;
+}
+
+UnitsContainer UnitsContainer::operator*(const UnitsContainer& other) const {
+  UnitsContainer copy(*this);
+  copy.mul_in_place(other, 1.0);
+  return copy;
+}
+
+UnitsContainer UnitsContainer::operator/(const UnitsContainer& other) const {
+  UnitsContainer copy(*this);
+  copy.mul_in_place(other, -1.0);
+  return copy;
+}
+
+bool UnitsContainer::operator==(const UnitsContainer& other) const {
+  if (size_ != other.size_) return false;
+  for (std::uint32_t i = 0; i < size_; ++i) {
+    // Same position first: containers built the same way line up.
+    const double* e = (other.data_[i].name == data_[i].name) ? &other.data_[i].exponent
+                                                             : other.find(data_[i].name);
+    if (e == nullptr || !(std::fabs(data_[i].exponent - *e) < EPSILON)) return false;
+  }
+  return true;
+}
+
+bool UnitsContainer::identical(const UnitsContainer& other) const {
+  if (size_ != other.size_) return false;
+  for (std::uint32_t i = 0; i < size_; ++i) {
+    if (data_[i].name != other.data_[i].name) return false;
+    if (std::memcmp(&data_[i].exponent, &other.data_[i].exponent, sizeof(double)) != 0) return false;
+  }
+  return true;
+}
+
+namespace {
+
+std::vector<const UnitsContainer::Entry*> sorted_by_name(const UnitsContainer& c) {
+  std::vector<const UnitsContainer::Entry*> v;
+  v.reserve(c.size());
+  for (const auto& e : c) v.push_back(&e);
+  // Names are unique keys, so a plain sort is already total.
+  std::sort(v.begin(), v.end(), [](auto* a, auto* b) { return a->name < b->name; });
+  return v;
+}
+
+void append_term(std::string& out, const std::string& name, double exponent) {
+  const double a = std::fabs(exponent);
+  out += name;
+  if (std::fabs(a - 1.0) < EPSILON) return;
+  out += " ** ";
+  if (a == std::floor(a)) {
+    append_saturated_int(out, a);
+  } else {
+    append_plain_decimal(out, a);
+  }
+}
+
+}  // namespace
+
+std::string UnitsContainer::to_string() const {
+  if (size_ == 0) return "dimensionless";
+  std::string num;
+  std::string den;
+  for (const Entry* e : sorted_by_name(*this)) {
+    if (e->exponent > 0.0) {
+      if (!num.empty()) num += " * ";
+      append_term(num, e->name, e->exponent);
+    } else if (e->exponent < 0.0) {
+      if (!den.empty()) den += " * ";
+      append_term(den, e->name, e->exponent);
+    }
+  }
+  if (den.empty()) return num;
+  if (num.empty()) return "1 / " + den;
+  return num + " / " + den;
+}
+
+void UnitsContainer::append_hash_feed(std::string& out) const {
+  for (const Entry* e : sorted_by_name(*this)) {
+    out += e->name;
+    out += static_cast<char>(0xFF);
+    std::uint64_t bits;
+    std::memcpy(&bits, &e->exponent, sizeof bits);
+    for (int k = 0; k < 8; ++k) out += static_cast<char>((bits >> (8 * k)) & 0xFF);
+  }
+}
+
+}  // namespace qudim

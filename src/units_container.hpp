@@ -1,0 +1,106 @@
+// The unit map: insertion-ordered names (units or [dimensions]) to double
+// exponents. Every other part of the system speaks in these.
+#pragma once
+
+#include <cstddef>      // size_t
+#include <cstdint>      // uint32_t
+#include <new>          // placement new
+#include <string>       // std::string
+#include <string_view>  // std::string_view
+#include <utility>      // std::move
+
+namespace qudim {
+
+/// Double-precision machine epsilon: the absolute tolerance used wherever
+/// exponents or magnitudes are compared.
+inline constexpr double EPSILON = 2.220446049250313e-16;
+
+/// Insertion-ordered map of name -> exponent with value semantics.
+///
+/// Entries live in a small vector with inline room for a few entries, so
+/// copying an ordinary unit map (one to three short names) never allocates.
+/// Lookup is a linear scan while small; past a handful of entries an
+/// open-addressing index of entry positions keeps it constant time.
+class UnitsContainer {
+ public:
+  struct Entry {
+    std::string name;
+    double exponent;
+  };
+
+  UnitsContainer() noexcept = default;
+  UnitsContainer(const UnitsContainer& other);
+  UnitsContainer(UnitsContainer&& other) noexcept;
+  UnitsContainer& operator=(const UnitsContainer& other);
+  UnitsContainer& operator=(UnitsContainer&& other) noexcept;
+  ~UnitsContainer();
+
+  /// A container holding exactly {name: exponent} (even when exponent is 0).
+  static UnitsContainer single(std::string_view name, double exponent);
+
+  // --- value operations (return new containers) ---
+  /// Copy with name's exponent increased by e; an exact 0.0 sum removes it.
+  [[nodiscard]] UnitsContainer add(std::string_view name, double e) const;
+  /// Every exponent multiplied by n; exact-zero products are dropped.
+  [[nodiscard]] UnitsContainer pow(double n) const;
+  [[nodiscard]] UnitsContainer operator*(const UnitsContainer& other) const;
+  [[nodiscard]] UnitsContainer operator/(const UnitsContainer& other) const;
+  /// Same names, exponents within EPSILON; order plays no part.
+  bool operator==(const UnitsContainer& other) const;
+  bool operator!=(const UnitsContainer& other) const { return !(*this == other); }
+
+  // --- in-place forms of the same algebra (for builders on hot paths) ---
+  void add_in_place(std::string_view name, double e);
+  void mul_in_place(const UnitsContainer& other, double power = 1.0);
+  void div_in_place(const UnitsContainer& other) { mul_in_place(other, -1.0); }
+  /// Appends without any check (used when building from trusted pairs).
+  void push_back_unchecked(std::string_view name, double exponent);
+
+  /// Exact (bitwise) identity: same names in the same order, same bits.
+  bool identical(const UnitsContainer& other) const;
+
+  // --- text and hashing ---
+  /// "kilogram * meter ** 2 / second ** 2", "1 / second", "dimensionless".
+  std::string to_string() const;
+  /// Appends the order-independent hash feed: entries sorted by name, each
+  /// as name bytes, 0xFF, 8 little-endian bytes of the exponent's bits.
+  void append_hash_feed(std::string& out) const;
+
+  // --- map access ---
+  std::size_t size() const noexcept { return size_; }
+  bool empty() const noexcept { return size_ == 0; }
+  const Entry* begin() const noexcept { return data_; }
+  const Entry* end() const noexcept { return data_ + size_; }
+  const Entry& operator[](std::size_t i) const noexcept { return data_[i]; }
+  /// Pointer to the exponent of name, or nullptr.
+  const double* find(std::string_view name) const noexcept;
+  bool contains(std::string_view name) const noexcept { return find(name) != nullptr; }
+
+ private:
+  static constexpr std::uint32_t kInline = 2;
+  static constexpr std::uint32_t kIndexThreshold = 8;
+
+  Entry* inline_data() noexcept { return reinterpret_cast<Entry*>(inline_); }
+  bool is_inline() const noexcept {
+    return data_ == reinterpret_cast<const Entry*>(inline_);
+  }
+  std::ptrdiff_t index_of(std::string_view name) const noexcept;
+  void reserve(std::uint32_t n);
+  void append(std::string_view name, double exponent);
+  void remove_at(std::uint32_t i);
+  void rebuild_index();
+  void index_insert(std::uint32_t i);
+  void destroy() noexcept;
+  /// Moves other's entries into this (empty) container.
+  void take(UnitsContainer& other) noexcept;
+
+  Entry* data_ = inline_data();
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = kInline;  // always a power of two
+  // Open-addressing table of entry positions (+1; 0 = free slot) with
+  // 2 * capacity_ slots; present only while capacity_ > kIndexThreshold.
+  std::uint32_t* index_ = nullptr;
+  alignas(Entry) unsigned char inline_[kInline * sizeof(Entry)];
+};
+
+}  // namespace qudim
