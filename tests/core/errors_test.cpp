@@ -1,0 +1,62 @@
+// Core error kinds and their message texts.
+#include "errors.hpp"
+
+#include <gtest/gtest.h>
+
+namespace qudim {
+namespace {
+
+UnitsContainer dims(std::initializer_list<std::pair<const char*, double>> pairs) {
+  UnitsContainer c;
+  for (const auto& [n, e] : pairs) c.push_back_unchecked(n, e);
+  return c;
+}
+
+TEST(QudimErrorMessage, EveryKind) {
+  const struct {
+    QudimError err;
+    ErrorKind kind;
+    const char* message;
+  } cases[] = {
+      {QudimError::dimensionality("meter", "second", dims({{"[length]", 1}}), dims({{"[time]", 1}})),
+       ErrorKind::Dimensionality, "Cannot convert from 'meter' ([length]) to 'second' ([time])"},
+      {QudimError::dimensionality("meter / second", "kilogram",
+                                  dims({{"[length]", 1}, {"[time]", -1}}), dims({{"[mass]", 1}})),
+       ErrorKind::Dimensionality,
+       "Cannot convert from 'meter / second' ([length] / [time]) to 'kilogram' ([mass])"},
+      {QudimError::dimensionality("dimensionless", "meter", UnitsContainer(), dims({{"[length]", 1}})),
+       ErrorKind::Dimensionality,
+       "Cannot convert from 'dimensionless' (dimensionless) to 'meter' ([length])"},
+      {QudimError::dimensionality("a", "b", std::nullopt, std::nullopt), ErrorKind::Dimensionality,
+       "Cannot convert from 'a' () to 'b' ()"},
+      {QudimError::undefined_unit("furlongz"), ErrorKind::UndefinedUnit,
+       "'furlongz' is not defined in the unit registry"},
+      {QudimError::undefined_unit("it's \"x\""), ErrorKind::UndefinedUnit,
+       "'it's \"x\"' is not defined in the unit registry"},
+      {QudimError::offset_unit_calculus("degC", "kelvin"), ErrorKind::OffsetUnitCalculus,
+       "Ambiguous operation with offset unit (degC, kelvin)"},
+      {QudimError::definition_syntax("bad line"), ErrorKind::DefinitionSyntax,
+       "Definition syntax error: bad line"},
+      {QudimError::redefinition("meter"), ErrorKind::Redefinition, "Cannot redefine 'meter'"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.err.kind(), c.kind);
+    EXPECT_EQ(c.err.message(), c.message);
+  }
+}
+
+TEST(QudimResult, CarriesValueOrError) {
+  Result<int> ok = 3;
+  ASSERT_TRUE(ok.ok());
+  EXPECT_EQ(ok.value(), 3);
+  Result<int> bad = QudimError::undefined_unit("x");
+  ASSERT_FALSE(bad.ok());
+  EXPECT_EQ(bad.take_error().kind(), ErrorKind::UndefinedUnit);
+  Status s;
+  EXPECT_TRUE(s.ok());
+  Status f = QudimError::redefinition("y");
+  EXPECT_EQ(f.error().message(), "Cannot redefine 'y'");
+}
+
+}  // namespace
+}  // namespace qudim

@@ -1,0 +1,60 @@
+// Plain decimal and fixed nine-place texts of doubles.
+#include "number_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace qudim {
+namespace {
+
+TEST(PlainDecimal, Cases) {
+  const struct {
+    double v;
+    const char* text;
+  } cases[] = {
+      {5.0, "5"},
+      {100.0, "100"},
+      {0.1, "0.1"},
+      {2.5, "2.5"},
+      {-2.5, "-2.5"},
+      {1e21, "1000000000000000000000"},
+      {1e23, "100000000000000000000000"},
+      {1.5e-7, "0.00000015"},
+      {-0.0, "-0"},
+      {0.0, "0"},
+      {123.456, "123.456"},
+      {std::nextafter(3.0, 4.0), "3.0000000000000004"},
+      {1.0 / 3.0, "0.3333333333333333"},
+
+      {std::nan(""), "NaN"},
+      {std::numeric_limits<double>::infinity(), "inf"},
+      {-std::numeric_limits<double>::infinity(), "-inf"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(plain_decimal(c.v), c.text) << c.text;
+  // The smallest subnormal: a point, 323 zeros and its one digit.
+  EXPECT_EQ(plain_decimal(5e-324), "0." + std::string(323, '0') + "5");
+}
+
+TEST(FixedNine, Cases) {
+  const struct {
+    double v;
+    const char* text;
+  } cases[] = {
+      {0.1, "0.100000000"},
+      {2.5, "2.500000000"},
+      {1e-12, "0.000000000"},
+      {1e15, "1000000000000000.000000000"},
+      {std::nextafter(3.0, 4.0), "3.000000000"},
+      {-0.0, "-0.000000000"},
+      {0.0000000005, "0.000000001"},  // just above the tie in binary
+      {1e22, "10000000000000000000000.000000000"},
+      {std::nan(""), "NaN"},
+      {-std::numeric_limits<double>::infinity(), "-inf"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fixed_nine(c.v), c.text) << c.text;
+}
+
+}  // namespace
+}  // namespace qudim
