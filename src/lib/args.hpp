@@ -1,0 +1,46 @@
+// The one argument-binding helper every method uses: matches positional and
+// keyword arguments to parameter names and converts them, with the exact
+// TypeError texts of the module's calling conventions.
+#pragma once
+
+#include "lib/py.hpp"
+
+#include <optional>     // std::optional
+#include <string_view>  // std::string_view
+
+namespace qudim::py {
+
+/// A method's parameters: display name "Class.method()", parameter names,
+/// how many are required (the first ones) and how many are positional-only.
+struct Signature {
+  const char* display;
+  const char* const* names;
+  int count;
+  int required;
+  int positional_only = 0;
+};
+
+/// Matches vectorcall-style arguments; out[i] receives a borrowed reference
+/// or nullptr for a parameter not given. False with TypeError set on mismatch.
+bool bind_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+               PyObject** out);
+/// The same for a tuple and an optional dict (type constructors).
+bool bind_args(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** out);
+
+/// Prefixes a pending TypeError with "argument '{name}': "; other errors pass
+/// unchanged. Always returns false.
+bool argument_error(const char* name);
+/// Raises "argument '{name}': '{type}' object cannot be converted to '{expected}'".
+bool conversion_error(const char* name, PyObject* given, const char* expected);
+
+/// The class name of obj's type without its module ("Quantity", "int").
+const char* short_type_name(PyObject* obj);
+
+/// A str argument as UTF-8 (valid while the object lives).
+bool extract_str(PyObject* obj, const char* name, std::string_view& out);
+/// A str-or-None argument; nullptr (not given) and None give nullopt.
+bool extract_optional_str(PyObject* obj, const char* name, std::optional<std::string_view>& out);
+/// A double through the float protocol (float, int, __float__, __index__).
+bool extract_double(PyObject* obj, const char* name, double& out);
+
+}  // namespace qudim::py

@@ -1,0 +1,86 @@
+// RegistryHandle: a counted shared reference to one core registry behind
+// one mutex. Every binding object of a registry holds one.
+#pragma once
+
+#include <atomic>  // std::atomic
+#include <mutex>   // std::mutex
+
+#include "registry/registry.hpp"  // UnitRegistry
+
+namespace qudim::py {
+
+/// The shared core: the registry value, its lock and the reference count.
+struct CoreRegistry {
+  explicit CoreRegistry(UnitRegistry r) : registry(std::move(r)) {}
+  std::atomic<long> refs{1};
+  std::mutex mutex;
+  UnitRegistry registry;
+};
+
+/// Counted reference to a CoreRegistry (one pointer wide, so quantities stay
+/// small). Copying increments the count; the last handle frees the core.
+class RegistryHandle {
+ public:
+  RegistryHandle() noexcept = default;
+  /// A handle to a brand-new registry of the built-in definitions.
+  static RegistryHandle fresh() { return RegistryHandle(new CoreRegistry(UnitRegistry::new_registry())); }
+
+  RegistryHandle(const RegistryHandle& o) noexcept : core_(o.core_) { retain(); }
+  RegistryHandle(RegistryHandle&& o) noexcept : core_(o.core_) { o.core_ = nullptr; }
+  RegistryHandle& operator=(const RegistryHandle& o) noexcept {
+    if (core_ != o.core_) {
+      release();
+      core_ = o.core_;
+      retain();
+    }
+    return *this;
+  }
+  RegistryHandle& operator=(RegistryHandle&& o) noexcept {
+    if (this != &o) {
+      release();
+      core_ = o.core_;
+      o.core_ = nullptr;
+    }
+    return *this;
+  }
+  ~RegistryHandle() { release(); }
+
+  CoreRegistry* get() const noexcept { return core_; }
+  bool operator==(const RegistryHandle& o) const noexcept { return core_ == o.core_; }
+
+ private:
+  explicit RegistryHandle(CoreRegistry* c) noexcept : core_(c) {}
+  void retain() noexcept {
+    if (core_ != nullptr) core_->refs.fetch_add(1, std::memory_order_relaxed);
+  }
+  void release() noexcept {
+    if (core_ != nullptr && core_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete core_;
+    core_ = nullptr;
+  }
+  CoreRegistry* core_ = nullptr;
+};
+
+/// Holds a registry's lock for one binding call. Nothing Python may be
+/// created or called while it lives: Python code could re-enter the same
+/// registry and deadlock.
+class RegistryLock {
+ public:
+  explicit RegistryLock(const RegistryHandle& h) : core_(h.get()) { core_->mutex.lock(); }
+  RegistryLock(const RegistryLock&) = delete;
+  RegistryLock& operator=(const RegistryLock&) = delete;
+  ~RegistryLock() { unlock(); }
+  /// Releases early (before building Python results).
+  void unlock() {
+    if (core_ != nullptr) {
+      core_->mutex.unlock();
+      core_ = nullptr;
+    }
+  }
+  UnitRegistry& registry() const { return core_->registry; }
+  UnitRegistry* operator->() const { return &core_->registry; }
+
+ private:
+  CoreRegistry* core_;
+};
+
+}  // namespace qudim::py

@@ -1,0 +1,94 @@
+// Making binding objects, copying quantity arguments, access tracking.
+#include "lib/objects.hpp"
+
+#include <new>  // placement new, std::bad_alloc
+
+#include "lib/args.hpp"  // short_type_name
+
+namespace qudim::py {
+
+PyTypeObject* RegistryType = nullptr;
+PyTypeObject* QuantityType = nullptr;
+PyTypeObject* UnitType = nullptr;
+
+PyObject* make_registry(RegistryHandle handle, PyObject* kwargs) {
+  PyUnitRegistry* r = PyObject_New(PyUnitRegistry, RegistryType);
+  if (r == nullptr) return nullptr;
+  new (&r->registry) RegistryHandle(std::move(handle));
+  Py_XINCREF(kwargs);
+  r->init_kwargs = kwargs;
+  return reinterpret_cast<PyObject*>(r);
+}
+
+PyObject* make_quantity_with_cache(double magnitude, UnitsContainer units,
+                                   const RegistryHandle& handle, PyObject* cache) {
+  PyQuantity* q = PyObject_New(PyQuantity, QuantityType);
+  if (q == nullptr) return nullptr;
+  q->magnitude = magnitude;
+  new (&q->units) UnitsContainer(std::move(units));
+  new (&q->registry) RegistryHandle(handle);
+  Py_XINCREF(cache);
+  q->dimensionality_cache = cache;
+  q->borrow = 0;
+  return reinterpret_cast<PyObject*>(q);
+}
+
+PyObject* make_quantity(double magnitude, UnitsContainer units, const RegistryHandle& handle) {
+  return make_quantity_with_cache(magnitude, std::move(units), handle, nullptr);
+}
+
+PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle) {
+  PyUnit* u = PyObject_New(PyUnit, UnitType);
+  if (u == nullptr) return nullptr;
+  new (&u->units) UnitsContainer(std::move(units));
+  new (&u->registry) RegistryHandle(handle);
+  return reinterpret_cast<PyObject*>(u);
+}
+
+bool extract_quantity(PyObject* obj, std::optional<QuantityCopy>& out) {
+  if (!is_quantity(obj)) {
+    PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to 'Quantity'", short_type_name(obj));
+    return false;
+  }
+  PyQuantity* q = as_quantity(obj);
+  Py_XINCREF(q->dimensionality_cache);
+  out.emplace(q->magnitude, q->units, q->registry, q->dimensionality_cache);
+  return true;
+}
+
+SharedBorrow::SharedBorrow(PyQuantity* q) : q_(q) {
+  if (q->borrow < 0) {
+    PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+    q_ = nullptr;
+  } else {
+    ++q->borrow;
+  }
+}
+
+SharedBorrow::~SharedBorrow() {
+  if (q_ != nullptr) --q_->borrow;
+}
+
+ExclusiveBorrow::ExclusiveBorrow(PyQuantity* q) : q_(q) {
+  if (q->borrow != 0) {
+    PyErr_SetString(PyExc_RuntimeError, q->borrow > 0 ? "Already borrowed" : "Already mutably borrowed");
+    q_ = nullptr;
+  } else {
+    q->borrow = -1;
+  }
+}
+
+ExclusiveBorrow::~ExclusiveBorrow() {
+  if (q_ != nullptr) q_->borrow = 0;
+}
+
+std::optional<RegistryHandle> fresh_registry() {
+  try {
+    return RegistryHandle::fresh();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+    return std::nullopt;
+  }
+}
+
+}  // namespace qudim::py

@@ -1,0 +1,114 @@
+// The records behind the three Python classes, their types, and the shared
+// operations that make and take apart binding objects.
+#pragma once
+
+#include "lib/py.hpp"
+
+#include <cstdint>   // int32_t
+#include <optional>  // std::optional
+#include <utility>   // std::move
+
+#include "lib/handle.hpp"       // RegistryHandle
+#include "units_container.hpp"  // UnitsContainer
+
+namespace qudim::py {
+
+/// Per-object access tracking: > 0 shared readers, -1 one exclusive writer.
+/// Conflicts arise only when Python code run from inside a member calls back
+/// into the same object.
+using BorrowFlag = std::int32_t;
+
+struct PyUnitRegistry {
+  PyObject_HEAD
+  RegistryHandle registry;
+  PyObject* init_kwargs;  // dict or nullptr
+};
+
+struct PyQuantity {
+  PyObject_HEAD
+  double magnitude;
+  UnitsContainer units;
+  RegistryHandle registry;
+  PyObject* dimensionality_cache;  // str, set once; nullptr while empty
+  BorrowFlag borrow;
+};
+
+struct PyUnit {
+  PyObject_HEAD
+  UnitsContainer units;
+  RegistryHandle registry;
+};
+
+/// The three heap types (created by the module's initialisation).
+extern PyTypeObject* RegistryType;
+extern PyTypeObject* QuantityType;
+extern PyTypeObject* UnitType;
+
+/// Type creation, each called once from module initialisation.
+PyTypeObject* create_registry_type();
+PyTypeObject* create_quantity_type();
+PyTypeObject* create_unit_type();
+
+inline bool is_quantity(PyObject* o) { return Py_TYPE(o) == QuantityType; }
+inline bool is_unit(PyObject* o) { return Py_TYPE(o) == UnitType; }
+inline bool is_registry(PyObject* o) { return Py_TYPE(o) == RegistryType; }
+inline PyQuantity* as_quantity(PyObject* o) { return reinterpret_cast<PyQuantity*>(o); }
+inline PyUnit* as_unit(PyObject* o) { return reinterpret_cast<PyUnit*>(o); }
+inline PyUnitRegistry* as_registry(PyObject* o) { return reinterpret_cast<PyUnitRegistry*>(o); }
+
+/// A new UnitRegistry object around handle; kwargs (may be nullptr) is kept.
+PyObject* make_registry(RegistryHandle handle, PyObject* kwargs);
+/// A new Quantity with an empty dimensionality cache.
+PyObject* make_quantity(double magnitude, UnitsContainer units, const RegistryHandle& handle);
+/// A new Quantity carrying cache (a str or nullptr) over, as copies do.
+PyObject* make_quantity_with_cache(double magnitude, UnitsContainer units,
+                                   const RegistryHandle& handle, PyObject* cache);
+/// A new Unit.
+PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle);
+
+/// A copy of a Quantity argument's record.
+struct QuantityCopy {
+  double magnitude;
+  UnitsContainer units;
+  RegistryHandle registry;
+  PyObject* dimensionality_cache;  // new reference or nullptr
+
+  QuantityCopy(double m, UnitsContainer u, RegistryHandle r, PyObject* c)
+      : magnitude(m), units(std::move(u)), registry(std::move(r)), dimensionality_cache(c) {}
+  QuantityCopy(const QuantityCopy&) = delete;
+  QuantityCopy& operator=(const QuantityCopy&) = delete;
+  ~QuantityCopy() { Py_XDECREF(dimensionality_cache); }
+};
+
+/// Copies obj's record if it is a Quantity; otherwise false with the TypeError
+/// "'{type}' object cannot be converted to 'Quantity'".
+bool extract_quantity(PyObject* obj, std::optional<QuantityCopy>& out);
+
+/// RAII shared access to a quantity's record; check ok() after construction
+/// (false with RuntimeError "Already mutably borrowed" set).
+class SharedBorrow {
+ public:
+  explicit SharedBorrow(PyQuantity* q);
+  ~SharedBorrow();
+  bool ok() const { return q_ != nullptr; }
+
+ private:
+  PyQuantity* q_;
+};
+
+/// RAII exclusive access (for in-place methods); ok() false with
+/// RuntimeError "Already borrowed" set when any access is held.
+class ExclusiveBorrow {
+ public:
+  explicit ExclusiveBorrow(PyQuantity* q);
+  ~ExclusiveBorrow();
+  bool ok() const { return q_ != nullptr; }
+
+ private:
+  PyQuantity* q_;
+};
+
+/// Builds a fresh core registry; nullopt with MemoryError set if that fails.
+std::optional<RegistryHandle> fresh_registry();
+
+}  // namespace qudim::py
