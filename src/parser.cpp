@@ -1,14 +1,12 @@
 // The definitions reader and the numeric evaluator for prefix values and offsets.
 #include "parser.hpp"
 
-#include <charconv>      // std::from_chars
 #include <cmath>         // std::pow
 #include <cstddef>       // size_t
-#include <limits>        // std::numeric_limits
 #include <string>        // std::string
-#include <system_error>  // std::errc
 
-#include "text_util.hpp"  // trim
+#include "number_text.hpp"  // parse_decimal
+#include "text_util.hpp"    // trim
 
 namespace qudim {
 
@@ -19,96 +17,9 @@ namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-/// Length of the run of decimal digits starting at text[i].
-std::size_t digit_run(std::string_view text, std::size_t i) {
-  std::size_t j = i;
-  while (j < text.size() && is_digit(text[j])) ++j;
-  return j - i;
-}
-
-/// ASCII case-insensitive comparison with a lower-case word.
-bool equals_word(std::string_view text, std::string_view lower_word) {
-  if (text.size() != lower_word.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const char folded = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    if (folded != lower_word[i]) return false;
-  }
-  return true;
-}
-
 /// Reads a decimal floating-point literal (`1e-3`, `+5`, `.5`, `1.`, `-inf`),
 /// correctly rounded; no value for any other text, blanks and hex included.
-std::optional<double> read_literal(std::string_view text) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  const std::string_view body = text.substr(i);
-  if (equals_word(body, "inf") || equals_word(body, "infinity")) {
-    const double inf = std::numeric_limits<double>::infinity();
-    return negative ? -inf : inf;
-  }
-  if (equals_word(body, "nan")) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    return negative ? -nan : nan;
-  }
-
-  // Validate the grammar first: from_chars alone takes a prefix of the text
-  // and refuses a leading '+'.
-  const std::size_t mantissa_start = i;
-  const std::size_t int_digits = digit_run(text, i);
-  i += int_digits;
-  std::size_t frac_digits = 0;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    frac_digits = digit_run(text, i);
-    i += frac_digits;
-  }
-  if (int_digits + frac_digits == 0) return std::nullopt;
-  const std::size_t mantissa_end = i;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    const std::size_t exp_digits = digit_run(text, i);
-    if (exp_digits == 0) return std::nullopt;
-    i += exp_digits;
-  }
-  if (i != text.size()) return std::nullopt;
-
-  const char* first = text.data() + (text[0] == '+' ? 1 : 0);
-  const char* last = text.data() + text.size();
-  double value = 0.0;
-  const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
-  if (ec == std::errc::result_out_of_range) {
-    // The mantissa is not zero and the magnitude is beyond the largest double
-    // or below half the smallest subnormal: the sign of the decimal exponent
-    // of the leading significant digit tells which.
-    long long leading_zeros = 0;
-    for (std::size_t k = mantissa_start; k < mantissa_end; ++k) {
-      if (text[k] == '.') continue;
-      if (text[k] != '0') break;
-      ++leading_zeros;
-    }
-    long long exponent = static_cast<long long>(int_digits) - 1 - leading_zeros;
-    if (mantissa_end < text.size()) {
-      std::size_t k = mantissa_end + 1;
-      const bool exp_negative = text[k] == '-';
-      if (text[k] == '+' || text[k] == '-') ++k;
-      long long written = 0;  // saturates: only its sign against the mantissa matters
-      for (; k < text.size() && written < 1'000'000'000'000; ++k) {
-        written = written * 10 + (text[k] - '0');
-      }
-      exponent += exp_negative ? -written : written;
-    }
-    const double magnitude = exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    return negative ? -magnitude : magnitude;
-  }
-  if (ec != std::errc() || ptr != last) return std::nullopt;
-  return value;
-}
+std::optional<double> read_literal(std::string_view text) { return parse_decimal(text, true); }
 
 // ---------------------------------------------------------------------------
 // Tokens
