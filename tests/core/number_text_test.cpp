@@ -58,3 +58,49 @@ TEST(FixedNine, Cases) {
 
 }  // namespace
 }  // namespace qudim
+
+namespace qudim {
+namespace {
+
+TEST(ParseDecimal, GrammarRoundingAndRange) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* text;
+    bool words;
+    std::optional<double> value;
+  } cases[] = {
+      {"1e-3", false, 0.001},
+      {"+5", false, 5.0},
+      {".5", false, 0.5},
+      {"1.", false, 1.0},
+      {"2.5E+10", false, 2.5e10},
+      {"0.1", false, 0.1},
+      {"1e400", false, inf},
+      {"-1e400", false, -inf},
+      {"1e-400", false, 0.0},
+      {"1.7976931348623157e308", false, 1.7976931348623157e308},
+      {"inf", false, std::nullopt},
+      {"-Infinity", true, -inf},
+      {"INF", true, inf},
+      {"infinit", true, std::nullopt},
+      {"", false, std::nullopt},
+      {".", false, std::nullopt},
+      {"-", false, std::nullopt},
+      {"1e", false, std::nullopt},
+      {"1e+", false, std::nullopt},
+      {"1.2.3", false, std::nullopt},
+      {" 1", false, std::nullopt},
+      {"0x10", false, std::nullopt},
+      {"1_000", false, std::nullopt},
+      {"++1", false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(parse_decimal(c.text, c.words), c.value) << c.text;
+  }
+  const std::optional<double> nan = parse_decimal("-nan", true);
+  ASSERT_TRUE(nan.has_value());
+  EXPECT_TRUE(std::isnan(*nan));
+}
+
+}  // namespace
+}  // namespace qudim
