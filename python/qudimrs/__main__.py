@@ -16,8 +16,16 @@ from collections.abc import Sequence
 from . import Quantity, UnitRegistry
 
 
+class _Parser(argparse.ArgumentParser):
+    """Usage mistakes print one line on stderr and exit 2, like other errors."""
+
+    def error(self, message: str) -> None:  # type: ignore[override]
+        print(f"error: {message}", file=sys.stderr)
+        raise SystemExit(2)
+
+
 def _parser() -> argparse.ArgumentParser:
-    p = argparse.ArgumentParser(
+    p = _Parser(
         prog="python -m qudimrs",
         description="Convert and inspect physical quantities.",
     )
