@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>        // std::array
+#include <cstddef>      // size_t
 #include <cstdint>      // uint8_t
 #include <memory>       // std::shared_ptr
 #include <optional>     // std::optional
@@ -68,12 +69,22 @@ class UnitRegistry;
 Result<UnitInfo> eval_relation_tokens(const UnitRegistry& registry,
                                       const std::vector<RelToken>& tokens);
 
+/// Turns unit-expression tokens into a map of spellings to exponents.
+Result<UnitsContainer> eval_unit_expr_tokens(const UnitRegistry& registry,
+                                             const std::vector<RelToken>& tokens);
+
 class UnitRegistry {
  public:
   /// A complete registry of the built-in definitions. Cheap after the first
   /// call in a process: every registry shares one immutable default layer and
   /// keeps only its own additions and memos.
   static UnitRegistry new_registry();
+  /// A standalone registry built from the given texts (for tests); `main`
+  /// may import "constants_en.txt", which splices in `constants`.
+  static UnitRegistry from_texts(std::string_view main, std::string_view constants);
+
+  /// The layout behind a registry; complete only inside src/registry.
+  struct Impl;
 
   UnitRegistry(UnitRegistry&&) noexcept;
   UnitRegistry& operator=(UnitRegistry&&) noexcept;
@@ -120,8 +131,14 @@ class UnitRegistry {
   /// (prefix name, factor) for every prefix, in no particular order.
   std::vector<std::pair<std::string, double>> prefix_list() const;
 
+  // --- memo sizes (for tests) ---
+  std::size_t parse_memo_size() const;
+  std::size_t unit_info_memo_size() const;
+
  private:
-  struct Impl;
+  friend Result<UnitInfo> eval_relation_tokens(const UnitRegistry&, const std::vector<RelToken>&);
+  friend Result<UnitsContainer> eval_unit_expr_tokens(const UnitRegistry&,
+                                                      const std::vector<RelToken>&);
   explicit UnitRegistry(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,111 @@
+// Unit expressions ("km/h", "kg*m**2/s**2") parsed into maps of spellings to
+// exponents, with a bounded memo of recent texts.
+#include "registry/registry_impl.hpp"  // UnitRegistry::Impl, take_exponent
+#include "text_util.hpp"               // trim
+
+namespace qudim {
+
+namespace {
+
+/// The memo keeps at most this many texts; later texts are parsed each time.
+constexpr std::size_t kParseMemoCapacity = 512;
+/// Longer texts are not memoised: they are rare, and 512 of them could pin
+/// a lot of memory.
+constexpr std::size_t kParseMemoMaxKeyBytes = 1024;
+
+}  // namespace
+
+Result<UnitsContainer> eval_unit_expr_tokens(const UnitRegistry& registry,
+                                             const std::vector<RelToken>& tokens) {
+  return eval_unit_expr(*registry.impl_, tokens);
+}
+
+Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
+                                      const std::vector<RelToken>& tokens) {
+  using Kind = RelToken::Kind;
+  using Op = RelToken::OpCode;
+
+  // Same explicit group stack as relation evaluation: opening a group saves
+  // the enclosing accumulator (only when non-empty) and operator.
+  struct Frame {
+    Op op;
+    bool saved;
+  };
+  Op c = Op::Mul;
+  UnitsContainer acc;
+  std::vector<Frame> frames;
+  std::vector<UnitsContainer> saved;
+
+  const auto close_group = [&](double e) {
+    const Frame frame = frames.back();
+    frames.pop_back();
+    UnitsContainer inner = std::move(acc);
+    acc = UnitsContainer();
+    if (frame.saved) {
+      acc = std::move(saved.back());
+      saved.pop_back();
+    }
+    c = frame.op;
+    if (c != Op::Pow) acc.mul_in_place(inner, c == Op::Mul ? e : -e);
+  };
+
+  const std::size_t n = tokens.size();
+  for (std::size_t i = 0;; ++i) {
+    if (i >= n) {
+      if (frames.empty()) break;
+      close_group(1.0);  // a missing ")" closes at the end
+      continue;
+    }
+    const RelToken& t = tokens[i];
+    switch (t.kind) {
+      case Kind::Op:
+        c = t.op;
+        break;
+      case Kind::Number:
+        break;  // numbers carry no unit ("1/s", "1000 m"); only exponents count
+      case Kind::Name: {
+        // A registered spelling becomes its canonical name; a prefixed one
+        // stays as written ("km"), the later stages resolve it.
+        std::string_view key = t.name;
+        if (const std::string* canonical = impl.find_spelling(t.name)) {
+          key = *canonical;
+        } else {
+          double factor = 1.0;
+          if (impl.strip_prefix(t.name, factor) == nullptr) {
+            return QudimError::undefined_unit(t.name);
+          }
+        }
+        const double e = detail::take_exponent(tokens, i);
+        if (c != Op::Pow) acc.add_in_place(key, c == Op::Mul ? e : -e);
+        break;
+      }
+      case Kind::LParen: {
+        const bool keep = !acc.empty();
+        if (keep) saved.push_back(std::move(acc));
+        frames.push_back(Frame{c, keep});
+        c = Op::Mul;
+        acc = UnitsContainer();
+        break;
+      }
+      case Kind::RParen:
+        if (!frames.empty()) close_group(detail::take_exponent(tokens, i));  // else stray: ignored
+        break;
+    }
+  }
+  return acc;
+}
+
+Result<UnitsContainer> UnitRegistry::parse_unit_expr(std::string_view text) {
+  const std::string_view trimmed = trim(text);
+  if (trimmed.empty() || trimmed == "dimensionless") return UnitsContainer();
+  auto& memo = impl_->parse_cache;
+  if (const auto it = memo.find(trimmed); it != memo.end()) return it->second;
+  Result<UnitsContainer> parsed = eval_unit_expr(*impl_, tokenize_relation(trimmed));
+  if (parsed.ok() && memo.size() < kParseMemoCapacity &&
+      trimmed.size() <= kParseMemoMaxKeyBytes) {
+    memo.emplace(std::string(trimmed), *parsed);
+  }
+  return parsed;
+}
+
+}  // namespace qudim

@@ -1,0 +1,153 @@
+// Private layout of the registry: an immutable shared layer of built-in
+// definitions, the registry's own layer on top of it, and the two memos.
+#pragma once
+
+#include <cstddef>        // size_t
+#include <functional>     // std::hash, std::equal_to
+#include <memory>         // std::shared_ptr
+#include <string>         // std::string
+#include <string_view>    // std::string_view
+#include <unordered_map>  // std::unordered_map
+#include <vector>         // std::vector
+
+#include "registry/registry.hpp"  // UnitRegistry, UnitEntry, PrefixEntry, UnitInfo, RelToken
+
+namespace qudim {
+
+namespace detail {
+
+/// Hashes std::string and std::string_view alike, so maps keyed by
+/// std::string can be searched with a string_view without allocating.
+struct StringHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const noexcept {
+    return std::hash<std::string_view>{}(s);
+  }
+};
+
+template <class V>
+using StringMap = std::unordered_map<std::string, V, StringHash, std::equal_to<>>;
+
+/// One prefix spelling with the factor it strips with.
+struct StripEntry {
+  std::string spelling;
+  double factor;
+};
+
+/// One layer of definitions. The built-in layer is built once per process
+/// and shared read-only; each registry keeps its own additions in another.
+struct Layer {
+  StringMap<UnitEntry> units;
+  StringMap<PrefixEntry> prefixes;
+  StringMap<std::string> unit_lookup;    // spelling -> canonical unit name
+  StringMap<std::string> prefix_lookup;  // spelling -> prefix name
+  // Every prefix spelling, longest first. In a registry's own layer it is
+  // filled only once the registry has prefixes of its own, and then covers
+  // both layers.
+  std::vector<StripEntry> prefix_strip_list;
+};
+
+/// Value of `map[key]` in `own`, else in `base` (which may be null), else null.
+template <class V>
+const V* find_layered(const StringMap<V>& own, const StringMap<V>* base,
+                      std::string_view key) noexcept {
+  if (!own.empty()) {
+    const auto it = own.find(key);
+    if (it != own.end()) return &it->second;
+  }
+  if (base != nullptr) {
+    const auto it = base->find(key);
+    if (it != base->end()) return &it->second;
+  }
+  return nullptr;
+}
+
+/// Sets `map[key] = value`, allocating a key only when it is new.
+inline void assign(StringMap<std::string>& map, std::string_view key, std::string_view value) {
+  const auto it = map.find(key);
+  if (it != map.end()) {
+    it->second.assign(value);
+  } else {
+    map.emplace(std::string(key), std::string(value));
+  }
+}
+
+/// The exponent written right after the operand at tokens[i] ("** 2", "^-1"):
+/// consumes the two tokens and returns the number, or returns 1.0. Only a
+/// plain number counts as an exponent.
+inline double take_exponent(const std::vector<RelToken>& tokens, std::size_t& i) noexcept {
+  if (i + 2 < tokens.size() && tokens[i + 1].kind == RelToken::Kind::Op &&
+      tokens[i + 1].op == RelToken::OpCode::Pow && tokens[i + 2].kind == RelToken::Kind::Number) {
+    i += 2;
+    return tokens[i].number;
+  }
+  return 1.0;
+}
+
+/// True for "[...]": a dimension reference inside a relation.
+inline bool is_dimension_name(std::string_view name) noexcept {
+  return !name.empty() && name.front() == '[' && name.back() == ']';
+}
+
+}  // namespace detail
+
+struct UnitRegistry::Impl {
+  std::shared_ptr<const detail::Layer> base;  // null while the built-in layer is being built
+  detail::Layer own;
+  detail::StringMap<UnitsContainer> parse_cache;
+  detail::StringMap<UnitInfo> unit_info_cache;
+
+  const detail::StringMap<UnitEntry>* base_units() const noexcept {
+    return base ? &base->units : nullptr;
+  }
+  const detail::StringMap<std::string>* base_unit_lookup() const noexcept {
+    return base ? &base->unit_lookup : nullptr;
+  }
+
+  /// The canonical name a registered spelling maps to, or null.
+  const std::string* find_spelling(std::string_view spelling) const noexcept {
+    return detail::find_layered(own.unit_lookup, base_unit_lookup(), spelling);
+  }
+  /// The entry of a canonical name, or null.
+  const UnitEntry* find_unit(std::string_view canonical) const noexcept {
+    return detail::find_layered(own.units, base_units(), canonical);
+  }
+  const PrefixEntry* find_prefix(std::string_view name) const noexcept {
+    return detail::find_layered(own.prefixes, base ? &base->prefixes : nullptr, name);
+  }
+  const std::string* find_prefix_spelling(std::string_view spelling) const noexcept {
+    return detail::find_layered(own.prefix_lookup, base ? &base->prefix_lookup : nullptr,
+                                spelling);
+  }
+  const std::vector<detail::StripEntry>& strip_list() const noexcept {
+    return (own.prefixes.empty() && base) ? base->prefix_strip_list : own.prefix_strip_list;
+  }
+
+  /// Prefix stripping without allocating: the unit entry and prefix factor.
+  const UnitEntry* strip_prefix(std::string_view name, double& factor) const noexcept;
+  /// A registered spelling, else one prefix plus a registered spelling.
+  const UnitEntry* resolve_entry(std::string_view name, double& factor) const noexcept;
+
+  /// Stores a prefix without touching the strip list or the memos.
+  void store_prefix(const PrefixDef& def);
+  /// Rebuilds the strip list from every prefix spelling of both layers.
+  void rebuild_strip_list();
+  void store_unit(UnitEntry&& entry);
+  void clear_memos() noexcept;
+  /// The reduced entry of a unit definition, its name, aliases and symbol
+  /// still empty; or the error of its relation.
+  Result<UnitEntry> reduce_definition(const UnitDef& def) const;
+  /// The memoised information of one spelling, resolving it on first use.
+  Result<const UnitInfo*> cached_info(std::string_view name);
+};
+
+/// eval_relation_tokens over the layout directly.
+Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl, const std::vector<RelToken>& tokens);
+/// eval_unit_expr_tokens over the layout directly.
+Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
+                                      const std::vector<RelToken>& tokens);
+
+/// Builds a complete layer from a main text and the constants text it imports.
+detail::Layer build_layer(std::string_view main_text, std::string_view constants_text);
+
+}  // namespace qudim
