@@ -51,6 +51,7 @@ detail::Layer build_layer(std::string_view main_text, std::string_view constants
   layer.prefix_lookup.reserve(128);
 
   std::vector<Definition> records;
+  records.reserve(1024);
   for (Definition& record : parse_definitions(main_text)) {
     const auto* import = std::get_if<ImportDef>(&record);
     if (import != nullptr && import->path == "constants_en.txt") {

@@ -2,90 +2,75 @@
 // offset units (temperature scales) taken through the root unit.
 #include <cmath>  // std::fabs, std::pow
 
-#include "registry/registry_impl.hpp"  // UnitRegistry::Impl
+#include "registry/registry_impl.hpp"  // UnitRegistry::Impl, detail::CachedUnit
 
 namespace qudim {
 
 namespace {
 
-/// The offset of a registered spelling's unit; prefixed or unknown
-/// spellings count as having none.
-double offset_of(const UnitRegistry::Impl& impl, std::string_view key) {
-  if (const std::string* canonical = impl.find_spelling(key)) {
-    if (const UnitEntry* entry = impl.find_unit(*canonical)) return entry->offset;
-  }
-  return 0.0;
-}
+/// One side of a conversion, reduced in a single walk over its entries.
+struct Side {
+  double factor = 1.0;
+  UnitsContainer dims;
+  bool has_offset = false;
+  const detail::CachedUnit* single = nullptr;  // the info of a side's only entry
+};
 
-bool has_offset_unit(const UnitRegistry::Impl& impl, const UnitsContainer& units) {
+/// Factor product, dimensionality and offset presence of one side; the
+/// first spelling that does not resolve is the error.
+Status reduce_side(UnitRegistry::Impl& impl, const UnitsContainer& units, Side& side) {
   for (const UnitsContainer::Entry& term : units) {
-    if (offset_of(impl, term.name) != 0.0) return true;
+    auto info = impl.cached_info(term.name);
+    if (!info.ok()) return info.take_error();
+    const detail::CachedUnit& u = **info;
+    side.factor *= term.exponent == 1.0 ? u.factor : std::pow(u.factor, term.exponent);
+    side.dims.mul_in_place(u.dimensionality, term.exponent);
+    side.has_offset = side.has_offset || u.offset != 0.0;
+    side.single = &u;
   }
-  return false;
+  if (units.size() != 1) side.single = nullptr;
+  return {};
 }
 
-/// Dimensionalities of both sides, or the error that the two disagree.
-Result<std::pair<UnitsContainer, UnitsContainer>> matching_dimensionalities(
-    UnitRegistry& registry, const UnitsContainer& src, const UnitsContainer& dst) {
-  Result<UnitsContainer> d1 = registry.get_dimensionality(src);
-  if (!d1.ok()) return d1.take_error();
-  Result<UnitsContainer> d2 = registry.get_dimensionality(dst);
-  if (!d2.ok()) return d2.take_error();
-  // Container equality is exactly the agreement rule: same dimensions,
-  // exponents within EPSILON, order ignored.
-  if (!(*d1 == *d2)) {
-    return QudimError::dimensionality(src.to_string(), dst.to_string(), std::move(*d1),
-                                      std::move(*d2));
+/// Both sides reduced, source first, and required to agree in dimensionality
+/// (container equality is exactly that rule: same dimensions, exponents
+/// within EPSILON, order ignored).
+Status reduce_both(UnitRegistry::Impl& impl, const UnitsContainer& src, const UnitsContainer& dst,
+                   Side& s, Side& d) {
+  if (Status st = reduce_side(impl, src, s); !st.ok()) return st;
+  if (Status st = reduce_side(impl, dst, d); !st.ok()) return st;
+  if (!(s.dims == d.dims)) {
+    return QudimError::dimensionality(src.to_string(), dst.to_string(), std::move(s.dims),
+                                      std::move(d.dims));
   }
-  return std::pair<UnitsContainer, UnitsContainer>{std::move(*d1), std::move(*d2)};
+  return {};
 }
+
+bool is_first_power(double exponent) { return std::fabs(exponent - 1.0) < EPSILON; }
 
 }  // namespace
 
 Result<double> UnitRegistry::get_conversion_factor(const UnitsContainer& src,
                                                    const UnitsContainer& dst) {
-  auto dims = matching_dimensionalities(*this, src, dst);
-  if (!dims.ok()) return dims.take_error();
-  double factors[2] = {1.0, 1.0};
-  const UnitsContainer* sides[2] = {&src, &dst};
-  for (int side = 0; side < 2; ++side) {
-    for (const UnitsContainer::Entry& term : *sides[side]) {
-      Result<const UnitInfo*> info = impl_->cached_info(term.name);
-      if (!info.ok()) return info.take_error();
-      const double f = (*info)->factor;
-      factors[side] *= term.exponent == 1.0 ? f : std::pow(f, term.exponent);
-    }
-  }
-  return factors[0] / factors[1];
+  Side s;
+  Side d;
+  if (Status st = reduce_both(*impl_, src, dst, s, d); !st.ok()) return st.take_error();
+  return s.factor / d.factor;
 }
 
 Result<double> UnitRegistry::convert(double value, const UnitsContainer& src,
                                      const UnitsContainer& dst) {
-  if (!has_offset_unit(*impl_, src) && !has_offset_unit(*impl_, dst)) {
-    Result<double> factor = get_conversion_factor(src, dst);
-    if (!factor.ok()) return factor.take_error();
-    return value * *factor;
+  Side s;
+  Side d;
+  if (Status st = reduce_both(*impl_, src, dst, s, d); !st.ok()) return st.take_error();
+  // Offsets only make sense for a lone unit to the first power; "degC ** 2"
+  // or "degC / second" convert by factors alone.
+  if ((s.has_offset || d.has_offset) && s.single != nullptr && d.single != nullptr &&
+      is_first_power(src[0].exponent) && is_first_power(dst[0].exponent)) {
+    // Scale and shift into the root unit, then shift and scale back out.
+    return (value * s.single->factor + s.single->offset - d.single->offset) / d.single->factor;
   }
-  auto dims = matching_dimensionalities(*this, src, dst);
-  if (!dims.ok()) return dims.take_error();
-  const bool single_units = src.size() == 1 && dst.size() == 1 &&
-                            std::fabs(src[0].exponent - 1.0) < EPSILON &&
-                            std::fabs(dst[0].exponent - 1.0) < EPSILON;
-  if (!single_units) {
-    // Offsets only make sense for a lone unit to the first power
-    // ("degC ** 2", "degC / second"); anything else converts by factors.
-    Result<double> factor = get_conversion_factor(src, dst);
-    if (!factor.ok()) return factor.take_error();
-    return value * *factor;
-  }
-  Result<double> fs = get_unit_factor(src[0].name);
-  if (!fs.ok()) return fs.take_error();
-  Result<double> fd = get_unit_factor(dst[0].name);
-  if (!fd.ok()) return fd.take_error();
-  // Scale and shift into the root unit, then shift and scale back out.
-  const double os = offset_of(*impl_, src[0].name);
-  const double od = offset_of(*impl_, dst[0].name);
-  return (value * *fs + os - od) / *fd;
+  return value * (s.factor / d.factor);
 }
 
 }  // namespace qudim

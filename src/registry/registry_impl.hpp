@@ -91,11 +91,21 @@ inline bool is_dimension_name(std::string_view name) noexcept {
 
 }  // namespace detail
 
+namespace detail {
+
+/// What the memo keeps per spelling: its UnitInfo, and the offset of its
+/// unit when the spelling is registered (a prefixed spelling has none).
+struct CachedUnit : UnitInfo {
+  double offset = 0.0;
+};
+
+}  // namespace detail
+
 struct UnitRegistry::Impl {
   std::shared_ptr<const detail::Layer> base;  // null while the built-in layer is being built
   detail::Layer own;
   detail::StringMap<UnitsContainer> parse_cache;
-  detail::StringMap<UnitInfo> unit_info_cache;
+  detail::StringMap<detail::CachedUnit> unit_info_cache;
 
   const detail::StringMap<UnitEntry>* base_units() const noexcept {
     return base ? &base->units : nullptr;
@@ -138,7 +148,7 @@ struct UnitRegistry::Impl {
   /// still empty; or the error of its relation.
   Result<UnitEntry> reduce_definition(const UnitDef& def) const;
   /// The memoised information of one spelling, resolving it on first use.
-  Result<const UnitInfo*> cached_info(std::string_view name);
+  Result<const detail::CachedUnit*> cached_info(std::string_view name);
 };
 
 /// eval_relation_tokens over the layout directly.

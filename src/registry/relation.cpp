@@ -17,16 +17,16 @@ bool ends_name(char c) noexcept {
   return c == ' ' || c == '\t' || c == '(' || c == ')' || c == '*' || c == '/' || c == '^';
 }
 
-void push_op(std::vector<RelToken>& out, RelToken::OpCode op) {
-  out.push_back(RelToken{RelToken::Kind::Op, op, 0.0, {}});
-}
-
-}  // namespace
-
-std::vector<RelToken> tokenize_relation(std::string_view text) {
+/// Walks the text once, handing every token to emit(kind, op, number, name).
+template <class Emit>
+void scan_tokens(std::string_view text, Emit&& emit) {
   using Kind = RelToken::Kind;
   using Op = RelToken::OpCode;
-  std::vector<RelToken> out;
+  bool after_operand = false;  // the last token was a number, a name or ")"
+  const auto put = [&](Kind kind, Op op, double number, std::string_view name) {
+    after_operand = kind == Kind::Number || kind == Kind::Name || kind == Kind::RParen;
+    emit(kind, op, number, name);
+  };
   // Every character that decides anything is ASCII, so bytes can be walked
   // directly: UTF-8 continuation bytes never look like one of them.
   const std::size_t n = text.size();
@@ -39,34 +39,34 @@ std::vector<RelToken> tokenize_relation(std::string_view text) {
         ++i;
         continue;
       case '(':
-        out.push_back(RelToken{Kind::LParen, Op::Mul, 0.0, {}});
+        put(Kind::LParen, Op::Mul, 0.0, {});
         ++i;
         continue;
       case ')':
-        out.push_back(RelToken{Kind::RParen, Op::Mul, 0.0, {}});
+        put(Kind::RParen, Op::Mul, 0.0, {});
         ++i;
         continue;
       case '*':
         if (i + 1 < n && text[i + 1] == '*') {
-          push_op(out, Op::Pow);
+          put(Kind::Op, Op::Pow, 0.0, {});
           i += 2;
         } else {
-          push_op(out, Op::Mul);
+          put(Kind::Op, Op::Mul, 0.0, {});
           ++i;
         }
         continue;
       case '/':
-        push_op(out, Op::Div);
+        put(Kind::Op, Op::Div, 0.0, {});
         ++i;
         continue;
       case '^':
-        push_op(out, Op::Pow);
+        put(Kind::Op, Op::Pow, 0.0, {});
         ++i;
         continue;
       case '-':
         // After an operand a minus multiplies; there is no subtraction.
-        if (!out.empty() && out.back().kind != Kind::Op && out.back().kind != Kind::LParen) {
-          push_op(out, Op::Mul);
+        if (after_operand) {
+          put(Kind::Op, Op::Mul, 0.0, {});
           ++i;
           continue;
         }
@@ -84,8 +84,9 @@ std::vector<RelToken> tokenize_relation(std::string_view text) {
         if (!is_digit(c) && c != '.' && c != 'e' && c != 'E' && !sign_after_e) break;
         ++j;
       }
+      // An unreadable number ("1e", ".", "-") vanishes.
       if (const auto value = parse_decimal(text.substr(i, j - i), false)) {
-        out.push_back(RelToken{Kind::Number, Op::Mul, *value, {}});
+        put(Kind::Number, Op::Mul, *value, {});
       }
       i = j;
       continue;
@@ -93,9 +94,23 @@ std::vector<RelToken> tokenize_relation(std::string_view text) {
     std::size_t j = i + 1;
     while (j < n && !ends_name(text[j])) ++j;
     const std::string_view name = trim(text.substr(i, j - i));
-    if (!name.empty()) out.push_back(RelToken{Kind::Name, Op::Mul, 0.0, std::string(name)});
+    if (!name.empty()) put(Kind::Name, Op::Mul, 0.0, name);
     i = j;
   }
+}
+
+}  // namespace
+
+std::vector<RelToken> tokenize_relation(std::string_view text) {
+  // Counting first lets the list be allocated once at its final size.
+  std::size_t count = 0;
+  scan_tokens(text, [&](RelToken::Kind, RelToken::OpCode, double, std::string_view) { ++count; });
+  std::vector<RelToken> out;
+  out.reserve(count);
+  scan_tokens(text, [&](RelToken::Kind kind, RelToken::OpCode op, double number,
+                        std::string_view name) {
+    out.push_back(RelToken{kind, op, number, std::string(name)});
+  });
   return out;
 }
 

@@ -6,7 +6,7 @@
 
 namespace qudim {
 
-Result<const UnitInfo*> UnitRegistry::Impl::cached_info(std::string_view name) {
+Result<const detail::CachedUnit*> UnitRegistry::Impl::cached_info(std::string_view name) {
   if (const auto it = unit_info_cache.find(name); it != unit_info_cache.end()) {
     return &it->second;
   }
@@ -14,19 +14,25 @@ Result<const UnitInfo*> UnitRegistry::Impl::cached_info(std::string_view name) {
   const UnitEntry* entry = resolve_entry(name, factor);
   // Failures are not memoised: a later definition may make the name resolve.
   if (entry == nullptr) return QudimError::undefined_unit(std::string(name));
-  const auto [it, inserted] = unit_info_cache.emplace(
-      std::string(name), UnitInfo{factor, entry->root_units, entry->dimensionality});
+  detail::CachedUnit cached;
+  cached.factor = factor;
+  cached.root_units = entry->root_units;
+  cached.dimensionality = entry->dimensionality;
+  // Only a registered spelling carries its unit's offset ("degC" does,
+  // "kdegC" does not); a spelling that resolved exactly is registered.
+  if (entry->offset != 0.0 && find_spelling(name) != nullptr) cached.offset = entry->offset;
+  const auto [it, inserted] = unit_info_cache.emplace(std::string(name), std::move(cached));
   return &it->second;
 }
 
 Status UnitRegistry::ensure_unit_info_cached(std::string_view name) {
-  Result<const UnitInfo*> info = impl_->cached_info(name);
+  auto info = impl_->cached_info(name);
   if (!info.ok()) return info.take_error();
   return {};
 }
 
 Result<double> UnitRegistry::get_unit_factor(std::string_view name) {
-  Result<const UnitInfo*> info = impl_->cached_info(name);
+  auto info = impl_->cached_info(name);
   if (!info.ok()) return info.take_error();
   return (*info)->factor;
 }
@@ -36,7 +42,7 @@ Result<std::pair<double, UnitsContainer>> UnitRegistry::get_root_units(
   double factor = 1.0;
   UnitsContainer roots;
   for (const UnitsContainer::Entry& term : units) {
-    Result<const UnitInfo*> info = impl_->cached_info(term.name);
+    auto info = impl_->cached_info(term.name);
     if (!info.ok()) return info.take_error();
     const UnitInfo& u = **info;
     factor *= term.exponent == 1.0 ? u.factor : std::pow(u.factor, term.exponent);
@@ -48,7 +54,7 @@ Result<std::pair<double, UnitsContainer>> UnitRegistry::get_root_units(
 Result<UnitsContainer> UnitRegistry::get_dimensionality(const UnitsContainer& units) {
   UnitsContainer dims;
   for (const UnitsContainer::Entry& term : units) {
-    Result<const UnitInfo*> info = impl_->cached_info(term.name);
+    auto info = impl_->cached_info(term.name);
     if (!info.ok()) return info.take_error();
     dims.mul_in_place((*info)->dimensionality, term.exponent);
   }
