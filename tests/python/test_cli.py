@@ -11,9 +11,9 @@ from qudimrs.__main__ import main
 @pytest.mark.parametrize(
     "argv, out",
     [
-        (["3.5 km/h", "m/s"], "0.9722222222222222 m / s\n"),
-        (["100 degC", "degF"], "212.00000000000006 °F\n"),
-        (["--compact", "1500 m"], "1.5 km\n"),
+        (["3.5 km/h", "m/s"], "0.9722222222222223 m / s\n"),
+        (["100 degC", "degF"], "211.99999999999991 °F\n"),
+        (["--compact", "1500 m"], "1.5 kilometer\n"),
         (["--precision", "3", "1 mile", "km"], "1.61 km\n"),
         (["--define", "smoot = 1.7018 m", "--define", "dsmoot = 10 smoot", "1 dsmoot", "m"], "17.018 m\n"),
         (["--list", "furlong"], "furlong\n"),
