@@ -20,21 +20,49 @@ PyObject* make_registry(RegistryHandle handle, PyObject* kwargs) {
   return reinterpret_cast<PyObject*>(r);
 }
 
-PyObject* make_quantity_with_cache(double magnitude, UnitsContainer units,
-                                   const RegistryHandle& handle, PyObject* cache) {
+namespace {
+
+/// Builds a Quantity with units constructed in place from units (copied or
+/// moved). Should the copy throw, the object is completed with empty units
+/// and released before the exception goes on.
+template <class Units>
+PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle, PyObject* cache) {
   PyQuantity* q = PyObject_New(PyQuantity, QuantityType);
   if (q == nullptr) return nullptr;
   q->magnitude = magnitude;
-  new (&q->units) UnitsContainer(std::move(units));
   new (&q->registry) RegistryHandle(handle);
+  q->dimensionality_cache = nullptr;
+  q->borrow = 0;
+  try {
+    new (&q->units) UnitsContainer(std::forward<Units>(units));
+  } catch (...) {
+    new (&q->units) UnitsContainer();
+    Py_DECREF(q);
+    throw;
+  }
   Py_XINCREF(cache);
   q->dimensionality_cache = cache;
-  q->borrow = 0;
   return reinterpret_cast<PyObject*>(q);
 }
 
-PyObject* make_quantity(double magnitude, UnitsContainer units, const RegistryHandle& handle) {
-  return make_quantity_with_cache(magnitude, std::move(units), handle, nullptr);
+}  // namespace
+
+PyObject* make_quantity_with_cache(double magnitude, const UnitsContainer& units,
+                                   const RegistryHandle& handle, PyObject* cache) {
+  return new_quantity(magnitude, units, handle, cache);
+}
+
+PyObject* make_quantity_with_cache(double magnitude, UnitsContainer&& units,
+                                   const RegistryHandle& handle, PyObject* cache) {
+  return new_quantity(magnitude, std::move(units), handle, cache);
+}
+
+PyObject* make_quantity(double magnitude, const UnitsContainer& units, const RegistryHandle& handle) {
+  return new_quantity(magnitude, units, handle, nullptr);
+}
+
+PyObject* make_quantity(double magnitude, UnitsContainer&& units, const RegistryHandle& handle) {
+  return new_quantity(magnitude, std::move(units), handle, nullptr);
 }
 
 PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle) {

@@ -58,10 +58,14 @@ inline PyUnitRegistry* as_registry(PyObject* o) { return reinterpret_cast<PyUnit
 
 /// A new UnitRegistry object around handle; kwargs (may be nullptr) is kept.
 PyObject* make_registry(RegistryHandle handle, PyObject* kwargs);
-/// A new Quantity with an empty dimensionality cache.
-PyObject* make_quantity(double magnitude, UnitsContainer units, const RegistryHandle& handle);
+/// A new Quantity with an empty dimensionality cache. The units are copied
+/// or moved straight into the object (once: this is on every hot path).
+PyObject* make_quantity(double magnitude, const UnitsContainer& units, const RegistryHandle& handle);
+PyObject* make_quantity(double magnitude, UnitsContainer&& units, const RegistryHandle& handle);
 /// A new Quantity carrying cache (a str or nullptr) over, as copies do.
-PyObject* make_quantity_with_cache(double magnitude, UnitsContainer units,
+PyObject* make_quantity_with_cache(double magnitude, const UnitsContainer& units,
+                                   const RegistryHandle& handle, PyObject* cache);
+PyObject* make_quantity_with_cache(double magnitude, UnitsContainer&& units,
                                    const RegistryHandle& handle, PyObject* cache);
 /// A new Unit.
 PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle);
