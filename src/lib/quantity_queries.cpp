@@ -1,50 +1,261 @@
-// Quantity dimension queries and bridges (stubs until implemented).
+// Quantity members that answer dimension questions, and the bridges to
+// datetime.timedelta and qudimrs.Measurement.
 #include "lib/quantity.hpp"
+
+#include <cmath>     // std::fabs
+#include <optional>  // std::optional
+#include <string>    // std::string
+#include <vector>    // std::vector
+
+#include "lib/args.hpp"           // bind_args, extract_str, extract_double, conversion_error
+#include "lib/compatibility.hpp"  // classify_compat_arg, units_compatible
+#include "lib/errors_py.hpp"      // raise
+#include "lib/objects.hpp"        // PyQuantity, SharedBorrow, make_quantity_with_cache
+#include "lib/py_values.hpp"      // str_of, str_list
 
 namespace qudim::py {
 
 namespace {
-PyObject* not_implemented() {
-  PyErr_SetString(PyExc_NotImplementedError, "not implemented yet");
-  return nullptr;
+
+const char* const kNoParams[] = {nullptr};
+
+/// The text of the quantity's dimensionality, filled into the cache the first
+/// time. Returns a new reference, or nullptr with the error raised.
+PyObject* cached_dimensionality(PyQuantity* q) {
+  if (q->dimensionality_cache != nullptr) return Py_NewRef(q->dimensionality_cache);
+  std::string text;
+  {
+    RegistryLock lock(q->registry);
+    Result<UnitsContainer> dims = lock->get_dimensionality(q->units);
+    if (!dims) return lock.unlock(), raise(dims.error());
+    text = dims->to_string();
+  }
+  PyObject* s = str_of(text);
+  if (s == nullptr) return nullptr;
+  // Making the str may have run a finalizer that filled the cache: the first
+  // text stored wins (both are the same text).
+  if (q->dimensionality_cache == nullptr) {
+    q->dimensionality_cache = s;
+    return Py_NewRef(s);
+  }
+  Py_DECREF(s);
+  return Py_NewRef(q->dimensionality_cache);
 }
+
+/// True for the NumPy boolean scalar types (numpy.bool_, numpy.bool), found
+/// by name so that numpy is never imported here. -1 with an error set.
+int is_numpy_bool(PyObject* obj) {
+  PyTypeObject* type = Py_TYPE(obj);
+  PyObject* module = PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__");
+  if (module == nullptr) return -1;
+  const int from_numpy = PyUnicode_Check(module) ? PyUnicode_CompareWithASCIIString(module, "numpy") == 0 : 0;
+  Py_DECREF(module);
+  if (!from_numpy) return 0;
+  PyObject* name = PyType_GetName(type);
+  if (name == nullptr) return -1;
+  const int match = PyUnicode_CompareWithASCIIString(name, "bool_") == 0 ||
+                    PyUnicode_CompareWithASCIIString(name, "bool") == 0;
+  Py_DECREF(name);
+  return match;
+}
+
+/// plus_minus's relative flag: a bool or a NumPy bool scalar, nothing else
+/// (an int such as 1 is refused). False with TypeError naming "relative".
+bool extract_relative(PyObject* obj, bool& out) {
+  out = false;
+  if (obj == nullptr) return true;
+  if (PyBool_Check(obj)) {
+    out = obj == Py_True;
+    return true;
+  }
+  const int numpy_bool = is_numpy_bool(obj);
+  if (numpy_bool < 0) return false;
+  if (numpy_bool == 0) return conversion_error("relative", obj, "bool");
+  const int truth = PyObject_IsTrue(obj);
+  if (truth < 0) return argument_error("relative");
+  out = truth != 0;
+  return true;
+}
+
 }  // namespace
 
 PyObject* quantity_get_dimensionality(PyObject* self, void*) {
-  (void)self;
-  not_implemented();
-  return nullptr;
+  try {
+    PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
+    return cached_dimensionality(q);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
 
 PyObject* quantity_get_dimensionless(PyObject* self, void*) {
-  (void)self;
-  not_implemented();
-  return nullptr;
+  try {
+    PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
+    PyObject* text = cached_dimensionality(q);
+    if (text == nullptr) return nullptr;
+    const int dimensionless = PyUnicode_CompareWithASCIIString(text, "dimensionless") == 0;
+    Py_DECREF(text);
+    return PyBool_FromLong(dimensionless);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
+
+namespace {
+const char* const kCheckParams[] = {"dimension"};
+const Signature kCheckSig{"Quantity.check()", kCheckParams, 1, 1};
+}  // namespace
 
 QUDIM_FASTCALL(quantity_check) {
-  (void)self; (void)args; (void)nargs; (void)kwnames;
-  return not_implemented();
+  try {
+    PyObject* a[1];
+    if (!bind_args(kCheckSig, args, nargs, kwnames, a)) return nullptr;
+    std::string_view dimension;
+    if (!extract_str(a[0], "dimension", dimension)) return nullptr;
+    PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
+    // Computed afresh and compared as text: the argument is never parsed.
+    RegistryLock lock(q->registry);
+    Result<UnitsContainer> dims = lock->get_dimensionality(q->units);
+    lock.unlock();
+    if (!dims) return raise(dims.error());
+    return PyBool_FromLong(dims->to_string() == dimension);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
+
+namespace {
+const Signature kCompatibleUnitsSig{"Quantity.compatible_units()", kNoParams, 0, 0};
+}  // namespace
 
 QUDIM_FASTCALL(quantity_compatible_units) {
-  (void)self; (void)args; (void)nargs; (void)kwnames;
-  return not_implemented();
+  try {
+    PyObject* unused[1];
+    if (!bind_args(kCompatibleUnitsSig, args, nargs, kwnames, unused)) return nullptr;
+    PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
+    std::vector<std::string> names;
+    {
+      RegistryLock lock(q->registry);
+      Result<UnitsContainer> dims = lock->get_dimensionality(q->units);
+      if (!dims) return lock.unlock(), raise(dims.error());
+      names = lock->compatible_units(*dims);
+    }
+    return str_list(names);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
+
+namespace {
+const char* const kOtherParams[] = {"other"};
+const Signature kIsCompatibleSig{"Quantity.is_compatible_with()", kOtherParams, 1, 1};
+}  // namespace
 
 QUDIM_FASTCALL(quantity_is_compatible_with) {
-  (void)self; (void)args; (void)nargs; (void)kwnames;
-  return not_implemented();
+  try {
+    PyObject* a[1];
+    if (!bind_args(kIsCompatibleSig, args, nargs, kwnames, a)) return nullptr;
+    CompatArg other;
+    if (!classify_compat_arg(a[0], true, other)) return nullptr;
+    PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
+    // Another quantity's units are looked up in this quantity's registry.
+    RegistryLock lock(q->registry);
+    Result<bool> answer = units_compatible(lock.registry(), q->units, other);
+    lock.unlock();
+    if (!answer) return raise(answer.error());
+    return PyBool_FromLong(*answer);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
+
+namespace {
+const Signature kToTimedeltaSig{"Quantity.to_timedelta()", kNoParams, 0, 0};
+}  // namespace
 
 QUDIM_FASTCALL(quantity_to_timedelta) {
-  (void)self; (void)args; (void)nargs; (void)kwnames;
-  return not_implemented();
+  try {
+    PyObject* unused[1];
+    if (!bind_args(kToTimedeltaSig, args, nargs, kwnames, unused)) return nullptr;
+    PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
+    double seconds;
+    {
+      RegistryLock lock(q->registry);
+      Result<UnitsContainer> second = lock->parse_unit_expr("second");
+      if (!second) return lock.unlock(), raise(second.error());
+      Result<double> converted = lock->convert(q->magnitude, q->units, *second);
+      if (!converted) return lock.unlock(), raise(converted.error());
+      seconds = *converted;
+    }
+    // The lock is released before datetime runs: Python code must never run
+    // under it.
+    PyObject* datetime = PyImport_ImportModule("datetime");
+    if (datetime == nullptr) return nullptr;
+    PyObject* timedelta = PyObject_GetAttrString(datetime, "timedelta");
+    Py_DECREF(datetime);
+    if (timedelta == nullptr) return nullptr;
+    PyObject* result = PyObject_CallFunction(timedelta, "(id)", 0, seconds);
+    Py_DECREF(timedelta);
+    return result;
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
 
+namespace {
+const char* const kPlusMinusParams[] = {"error", "relative"};
+const Signature kPlusMinusSig{"Quantity.plus_minus()", kPlusMinusParams, 2, 1};
+}  // namespace
+
 QUDIM_FASTCALL(quantity_plus_minus) {
-  (void)self; (void)args; (void)nargs; (void)kwnames;
-  return not_implemented();
+  try {
+    PyObject* a[2];
+    if (!bind_args(kPlusMinusSig, args, nargs, kwnames, a)) return nullptr;
+    double error;
+    if (!extract_double(a[0], "error", error)) return nullptr;
+    bool relative;
+    if (!extract_relative(a[1], relative)) return nullptr;
+    PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
+    const double uncertainty = relative ? error * std::fabs(q->magnitude) : error;
+    PyObject* package = PyImport_ImportModule("qudimrs");
+    if (package == nullptr) return nullptr;
+    PyObject* measurement = PyObject_GetAttrString(package, "Measurement");
+    Py_DECREF(package);
+    if (measurement == nullptr) return nullptr;
+    PyObject* copy = make_quantity_with_cache(q->magnitude, q->units, q->registry, q->dimensionality_cache);
+    if (copy == nullptr) {
+      Py_DECREF(measurement);
+      return nullptr;
+    }
+    PyObject* amount = PyFloat_FromDouble(uncertainty);
+    if (amount == nullptr) {
+      Py_DECREF(copy);
+      Py_DECREF(measurement);
+      return nullptr;
+    }
+    PyObject* argv[2] = {copy, amount};
+    PyObject* result = PyObject_Vectorcall(measurement, argv, 2, nullptr);
+    Py_DECREF(amount);
+    Py_DECREF(copy);
+    Py_DECREF(measurement);
+    return result;
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
 
 }  // namespace qudim::py
