@@ -98,8 +98,8 @@ def test_units_property_shares_the_registry(ureg):
     u = q.units
     assert isinstance(u, Unit) and u._units_dict() == [("meter", 1.0), ("second", -1.0)]
     assert q.u._units_dict() == u._units_dict()
-    ureg.define("late_unit = 3 * meter")
-    assert q.units.is_compatible_with("late_unit")
+    ureg.define("late_speed = 3 * meter / second")
+    assert q.units.is_compatible_with("late_speed")
 
 
 def test_registry_property_wraps_the_same_core(ureg):
