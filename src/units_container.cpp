@@ -21,7 +21,7 @@ std::size_t name_hash(std::string_view name) noexcept {
 }  // namespace
 
 UnitsContainer::UnitsContainer(const UnitsContainer& other) {
-  reserve(other.size_);
+  grow(static_cast<std::uint32_t>(other.size()));
   for (const Entry& e : other) append(e.name, e.exponent);
 }
 
@@ -80,8 +80,9 @@ UnitsContainer UnitsContainer::single(std::string_view name, double exponent) {
   return c;
 }
 
-void UnitsContainer::reserve(std::uint32_t n) {
+void UnitsContainer::grow(std::uint32_t n) {
   if (n <= capacity_) return;
+  if (dead_count() != 0) compact();
   std::uint32_t cap = capacity_;
   while (cap < n) cap *= 2;
   Entry* fresh = static_cast<Entry*>(::operator new(sizeof(Entry) * cap));
@@ -99,7 +100,8 @@ void UnitsContainer::rebuild_index() {
   delete[] index_;
   index_ = nullptr;
   if (capacity_ <= kIndexThreshold) return;
-  index_ = new std::uint32_t[2 * capacity_]();
+  // slots, then the dead count, then one dead mark per entry
+  index_ = new std::uint32_t[2 * capacity_ + 1 + capacity_ / 32 + 1]();
   for (std::uint32_t i = 0; i < size_; ++i) index_insert(i);
 }
 
@@ -117,12 +119,31 @@ std::ptrdiff_t UnitsContainer::index_of(std::string_view name) const noexcept {
     }
     return -1;
   }
+  // Slots of dead entries hold kDeletedSlot; the probe goes on past them.
   const std::size_t mask = 2 * capacity_ - 1;
   for (std::size_t slot = name_hash(name) & mask; index_[slot] != 0; slot = (slot + 1) & mask) {
+    if (index_[slot] == kDeletedSlot) continue;
     const std::uint32_t i = index_[slot] - 1;
     if (data_[i].name == name) return i;
   }
   return -1;
+}
+
+void UnitsContainer::compact() noexcept {
+  std::uint32_t w = 0;
+  for (std::uint32_t r = 0; r < size_; ++r) {
+    if (is_dead(r)) continue;
+    if (w != r) {
+      data_[w].name = std::move(data_[r].name);
+      data_[w].exponent = data_[r].exponent;
+    }
+    ++w;
+  }
+  for (std::uint32_t k = w; k < size_; ++k) data_[k].~Entry();
+  size_ = w;
+  // An allocation failure here ends the process, like memory exhaustion
+  // anywhere in the container's algebra.
+  rebuild_index();
 }
 
 const double* UnitsContainer::find(std::string_view name) const noexcept {
@@ -131,7 +152,8 @@ const double* UnitsContainer::find(std::string_view name) const noexcept {
 }
 
 void UnitsContainer::append(std::string_view name, double exponent) {
-  reserve(size_ + 1);
+  if (size_ == capacity_ && dead_count() != 0) compact();
+  grow(size_ + 1);
   new (&data_[size_]) Entry{std::string(name), exponent};
   ++size_;
   if (index_ != nullptr) index_insert(size_ - 1);
@@ -142,13 +164,23 @@ void UnitsContainer::push_back_unchecked(std::string_view name, double exponent)
 }
 
 void UnitsContainer::remove_at(std::uint32_t i) {
+  if (index_ != nullptr) {
+    // Large map: mark dead now, compact once dead entries outnumber live ones.
+    const std::size_t mask = 2 * capacity_ - 1;
+    std::size_t slot = name_hash(data_[i].name) & mask;
+    while (index_[slot] != i + 1) slot = (slot + 1) & mask;
+    index_[slot] = kDeletedSlot;
+    index_[2 * capacity_ + 1 + i / 32] |= 1u << (i % 32);
+    const std::uint32_t dead = ++index_[2 * capacity_];
+    if (2 * dead > size_) compact();
+    return;
+  }
   for (std::uint32_t k = i; k + 1 < size_; ++k) {
     data_[k].name = std::move(data_[k + 1].name);
     data_[k].exponent = data_[k + 1].exponent;
   }
   data_[size_ - 1].~Entry();
   --size_;
-  if (index_ != nullptr) rebuild_index();
 }
 
 void UnitsContainer::add_in_place(std::string_view name, double e) {
@@ -183,7 +215,7 @@ UnitsContainer UnitsContainer::add(std::string_view name, double e) const {
 
 UnitsContainer UnitsContainer::pow(double n) const {
   UnitsContainer out;
-  out.reserve(size_);
+  out.grow(static_cast<std::uint32_t>(size()));
   for (const Entry& e : *this) {
     const double p = n * e.exponent;
     if (p != 0.0) out.append(e.name, p);
@@ -204,21 +236,26 @@ UnitsContainer UnitsContainer::operator/(const UnitsContainer& other) const {
 }
 
 bool UnitsContainer::operator==(const UnitsContainer& other) const {
-  if (size_ != other.size_) return false;
-  for (std::uint32_t i = 0; i < size_; ++i) {
+  const std::size_t n = size();
+  if (n != other.size()) return false;
+  const Entry* mine = live_data();
+  const Entry* theirs = other.live_data();
+  for (std::size_t i = 0; i < n; ++i) {
     // Same position first: containers built the same way line up.
-    const double* e = (other.data_[i].name == data_[i].name) ? &other.data_[i].exponent
-                                                             : other.find(data_[i].name);
-    if (e == nullptr || !(std::fabs(data_[i].exponent - *e) < EPSILON)) return false;
+    const double* e = (theirs[i].name == mine[i].name) ? &theirs[i].exponent : other.find(mine[i].name);
+    if (e == nullptr || !(std::fabs(mine[i].exponent - *e) < EPSILON)) return false;
   }
   return true;
 }
 
 bool UnitsContainer::identical(const UnitsContainer& other) const {
-  if (size_ != other.size_) return false;
-  for (std::uint32_t i = 0; i < size_; ++i) {
-    if (data_[i].name != other.data_[i].name) return false;
-    if (std::memcmp(&data_[i].exponent, &other.data_[i].exponent, sizeof(double)) != 0) return false;
+  const std::size_t n = size();
+  if (n != other.size()) return false;
+  const Entry* mine = live_data();
+  const Entry* theirs = other.live_data();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (mine[i].name != theirs[i].name) return false;
+    if (std::memcmp(&mine[i].exponent, &theirs[i].exponent, sizeof(double)) != 0) return false;
   }
   return true;
 }
@@ -249,7 +286,7 @@ void append_term(std::string& out, const std::string& name, double exponent) {
 }  // namespace
 
 std::string UnitsContainer::to_string() const {
-  if (size_ == 0) return "dimensionless";
+  if (empty()) return "dimensionless";
   std::string num;
   std::string den;
   for (const Entry* e : sorted_by_name(*this)) {

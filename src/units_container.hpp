@@ -67,11 +67,11 @@ class UnitsContainer {
   void append_hash_feed(std::string& out) const;
 
   // --- map access ---
-  std::size_t size() const noexcept { return size_; }
-  bool empty() const noexcept { return size_ == 0; }
-  const Entry* begin() const noexcept { return data_; }
-  const Entry* end() const noexcept { return data_ + size_; }
-  const Entry& operator[](std::size_t i) const noexcept { return data_[i]; }
+  std::size_t size() const noexcept { return size_ - dead_count(); }
+  bool empty() const noexcept { return size() == 0; }
+  const Entry* begin() const noexcept { return live_data(); }
+  const Entry* end() const noexcept { return live_data() + size_; }
+  const Entry& operator[](std::size_t i) const noexcept { return live_data()[i]; }
   /// Pointer to the exponent of name, or nullptr.
   const double* find(std::string_view name) const noexcept;
   bool contains(std::string_view name) const noexcept { return find(name) != nullptr; }
@@ -79,13 +79,29 @@ class UnitsContainer {
  private:
   static constexpr std::uint32_t kInline = 2;
   static constexpr std::uint32_t kIndexThreshold = 8;
+  static constexpr std::uint32_t kDeletedSlot = 0xFFFFFFFFu;
 
   Entry* inline_data() noexcept { return reinterpret_cast<Entry*>(inline_); }
   bool is_inline() const noexcept {
     return data_ == reinterpret_cast<const Entry*>(inline_);
   }
+  // Large maps remove entries lazily: a removed entry stays in place, marked
+  // dead, until the next read of the entries (or a growth) compacts them, so
+  // cancelling many names one by one stays linear. The dead count and marks
+  // live after the index slots in the index allocation.
+  std::uint32_t dead_count() const noexcept { return index_ == nullptr ? 0 : index_[2 * capacity_]; }
+  bool is_dead(std::uint32_t i) const noexcept {
+    return (index_[2 * capacity_ + 1 + i / 32] >> (i % 32)) & 1u;
+  }
+  /// The entries with dead ones compacted away (logically const: the
+  /// visible content does not change).
+  Entry* live_data() const noexcept {
+    if (dead_count() != 0) const_cast<UnitsContainer*>(this)->compact();
+    return data_;
+  }
+  void compact() noexcept;
   std::ptrdiff_t index_of(std::string_view name) const noexcept;
-  void reserve(std::uint32_t n);
+  void grow(std::uint32_t n);
   void append(std::string_view name, double exponent);
   void remove_at(std::uint32_t i);
   void rebuild_index();
@@ -95,10 +111,11 @@ class UnitsContainer {
   void take(UnitsContainer& other) noexcept;
 
   Entry* data_ = inline_data();
-  std::uint32_t size_ = 0;
+  std::uint32_t size_ = 0;            // entries in data_, dead ones included
   std::uint32_t capacity_ = kInline;  // always a power of two
   // Open-addressing table of entry positions (+1; 0 = free slot) with
-  // 2 * capacity_ slots; present only while capacity_ > kIndexThreshold.
+  // 2 * capacity_ slots, then the dead count and the dead marks; present only
+  // while capacity_ > kIndexThreshold.
   std::uint32_t* index_ = nullptr;
   alignas(Entry) unsigned char inline_[kInline * sizeof(Entry)];
 };
