@@ -6,6 +6,7 @@
 
 #include <cmath>    // std::floor, std::fmod, std::pow, std::fabs
 #include <cstdint>  // UINT32_MAX
+#include <utility>  // std::move
 
 #include "lib/errors_py.hpp"  // raise, dimensionality_error
 #include "lib/objects.hpp"    // PyQuantity, make_quantity, SharedBorrow
@@ -38,13 +39,16 @@ bool plain_operand(PyObject* o, double& x, const char* message) {
 /// conversion (an int too large for a double) is passed on unchanged.
 inline bool is_float_or_int(PyObject* o) { return PyFloat_Check(o) || PyLong_Check(o); }
 
+/// The ZeroDivisionErrors of /, // (division) and % (modulo).
 PyObject* division_by_zero() { return raise(PyExc_ZeroDivisionError, "Division by zero"); }
 PyObject* modulo_by_zero() { return raise(PyExc_ZeroDivisionError, "Modulo by zero"); }
 
+/// A result in self's registry with a copy of self's units.
 PyObject* with_units_of(const PyQuantity* self, double magnitude) {
   return make_quantity(magnitude, self->units, self->registry);
 }
 
+/// A result in self's registry with the given (new) units.
 PyObject* with_units(const PyQuantity* self, double magnitude, UnitsContainer&& units) {
   return make_quantity(magnitude, std::move(units), self->registry);
 }
@@ -122,12 +126,14 @@ bool add_or_subtract(const PyQuantity* self, PyObject* other, bool subtract, dou
   return true;
 }
 
+/// self + other; also other + self, which is the same operation.
 PyObject* add_forward(PyQuantity* self, PyObject* other) {
   double m;
   if (!add_or_subtract(self, other, false, m)) return nullptr;
   return with_units_of(self, m);
 }
 
+/// self - other.
 PyObject* subtract_forward(PyQuantity* self, PyObject* other) {
   double m;
   if (!add_or_subtract(self, other, true, m)) return nullptr;
@@ -141,6 +147,8 @@ PyObject* subtract_reflected(PyQuantity* self, PyObject* other) {
   return with_units_of(self, -m);
 }
 
+/// self * other; also other * self. Only float and int pass their own
+/// conversion error on; other failed operands are unsupported.
 PyObject* multiply_forward(PyQuantity* self, PyObject* other) {
   double x;
   if (is_float_or_int(other)) {
@@ -156,6 +164,7 @@ PyObject* multiply_forward(PyQuantity* self, PyObject* other) {
   return with_units_of(self, x * self->magnitude);
 }
 
+/// self / other, with the same operand kinds as multiplication.
 PyObject* divide_forward(PyQuantity* self, PyObject* other) {
   double x;
   if (is_float_or_int(other)) {
@@ -176,6 +185,7 @@ PyObject* divide_forward(PyQuantity* self, PyObject* other) {
 // The reflected forms of /, // and % test self's magnitude before they look
 // at the other operand, so "abc" / zero_quantity is a ZeroDivisionError.
 
+/// x / self: self's units inverted.
 PyObject* divide_reflected(PyQuantity* self, PyObject* other) {
   if (self->magnitude == 0.0) return division_by_zero();
   double x;
@@ -183,6 +193,7 @@ PyObject* divide_reflected(PyQuantity* self, PyObject* other) {
   return with_units(self, x / self->magnitude, self->units.pow(-1.0));
 }
 
+/// self // other: a quantity or a plain number (a Unit is unsupported).
 PyObject* floor_divide_forward(PyQuantity* self, PyObject* other) {
   if (is_quantity(other)) {
     const PyQuantity* o = as_quantity(other);
@@ -195,6 +206,7 @@ PyObject* floor_divide_forward(PyQuantity* self, PyObject* other) {
   return with_units_of(self, std::floor(self->magnitude / x));
 }
 
+/// x // self: self's units inverted.
 PyObject* floor_divide_reflected(PyQuantity* self, PyObject* other) {
   if (self->magnitude == 0.0) return division_by_zero();
   double x;
@@ -204,6 +216,7 @@ PyObject* floor_divide_reflected(PyQuantity* self, PyObject* other) {
 
 // Remainder is C's fmod (the sign of the dividend), not Python's float %.
 
+/// self % other, in self's units.
 PyObject* remainder_forward(PyQuantity* self, PyObject* other) {
   double divisor;
   if (is_quantity(other)) {
@@ -216,6 +229,7 @@ PyObject* remainder_forward(PyQuantity* self, PyObject* other) {
   return with_units_of(self, std::fmod(self->magnitude, divisor));
 }
 
+/// x % self: self's units, not inverted.
 PyObject* remainder_reflected(PyQuantity* self, PyObject* other) {
   if (self->magnitude == 0.0) return modulo_by_zero();
   double x;
@@ -265,6 +279,7 @@ PyObject* unary(PyObject* self) {
   }
 }
 
+/// Sign flip (also of 0.0 and NaN) and absolute value, for unary().
 double negated(double m) { return -m; }
 double absolute(double m) { return std::fabs(m); }
 
