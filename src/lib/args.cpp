@@ -124,6 +124,12 @@ bool bind_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, Py
   return finish(sig, out, positional_only_used);
 }
 
+bool bind_no_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  if (nargs == 0 && (kwnames == nullptr || PyTuple_GET_SIZE(kwnames) == 0)) return true;
+  PyObject* unused[1];
+  return bind_args(sig, args, nargs, kwnames, unused);
+}
+
 bool bind_args(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** out) {
   for (int i = 0; i < sig.count; ++i) out[i] = nullptr;
   const Py_ssize_t nargs = args == nullptr ? 0 : PyTuple_GET_SIZE(args);

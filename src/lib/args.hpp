@@ -24,6 +24,8 @@ struct Signature {
 /// or nullptr for a parameter not given. False with TypeError set on mismatch.
 bool bind_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                PyObject** out);
+/// Binds a method without parameters (surplus arguments get the same texts).
+bool bind_no_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 /// The same for a tuple and an optional dict (type constructors).
 bool bind_args(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** out);
 
@@ -44,3 +46,12 @@ bool extract_optional_str(PyObject* obj, const char* name, std::optional<std::st
 bool extract_double(PyObject* obj, const char* name, double& out);
 
 }  // namespace qudim::py
+
+/// In a QUDIM_FASTCALL_PARAMS method: binds into `PyObject* out[n]`, or
+/// returns nullptr from the method with the argument TypeError set.
+#define QUDIM_BIND(sig, out, n) \
+  PyObject* out[n];             \
+  if (!::qudim::py::bind_args(sig, args, nargs, kwnames, out)) return nullptr
+/// The same for a method without parameters.
+#define QUDIM_BIND_NONE(sig) \
+  if (!::qudim::py::bind_no_args(sig, args, nargs, kwnames)) return nullptr

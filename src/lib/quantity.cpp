@@ -106,8 +106,6 @@ int quantity_bool(PyObject* self) { return as_quantity(self)->magnitude != 0.0; 
 namespace {
 
 #define DOC(name, text) PyDoc_STRVAR(name, text)
-#define FAST (METH_FASTCALL | METH_KEYWORDS)
-#define METHOD(pyname, fn, doc) {pyname, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)), FAST, doc}
 
 DOC(to_doc, "to($self, units)\n--\n\n");
 DOC(ito_doc, "ito($self, units)\n--\n\n");
@@ -148,37 +146,37 @@ DOC(compare_doc, "compare($self, other, op)\n--\n\nCompare two quantities with a
 DOC(quantity_doc, "Quantity(value, units=None)\n--\n\n");
 
 PyMethodDef quantity_methods[] = {
-    METHOD("to", quantity_to, to_doc),
-    METHOD("ito", quantity_ito, ito_doc),
-    METHOD("m_as", quantity_m_as, m_as_doc),
-    METHOD("to_base_units", quantity_to_base_units, to_base_units_doc),
-    METHOD("to_root_units", quantity_to_base_units, to_root_units_doc),
-    METHOD("to_reduced_units", quantity_to_base_units, to_reduced_units_doc),
-    METHOD("ito_base_units", quantity_ito_base_units, ito_base_units_doc),
-    METHOD("ito_root_units", quantity_ito_base_units, ito_root_units_doc),
-    METHOD("ito_reduced_units", quantity_ito_base_units, ito_reduced_units_doc),
-    METHOD("to_unprefixed", quantity_to_unprefixed, to_unprefixed_doc),
-    METHOD("ito_unprefixed", quantity_ito_unprefixed, ito_unprefixed_doc),
-    METHOD("to_compact", quantity_to_compact, to_compact_doc),
-    METHOD("to_preferred", quantity_to_preferred, to_preferred_doc),
-    METHOD("ito_preferred", quantity_ito_preferred, ito_preferred_doc),
-    METHOD("__format__", quantity_format, format_doc),
-    METHOD("_units_str", quantity_units_str, units_str_doc),
-    METHOD("_units_dict", quantity_units_dict, units_dict_doc),
-    METHOD("unit_items", quantity_units_dict, unit_items_doc),
-    METHOD("to_tuple", quantity_to_tuple, to_tuple_doc),
+    QUDIM_METHOD("to", quantity_to, to_doc),
+    QUDIM_METHOD("ito", quantity_ito, ito_doc),
+    QUDIM_METHOD("m_as", quantity_m_as, m_as_doc),
+    QUDIM_METHOD("to_base_units", quantity_to_base_units, to_base_units_doc),
+    QUDIM_METHOD("to_root_units", quantity_to_base_units, to_root_units_doc),
+    QUDIM_METHOD("to_reduced_units", quantity_to_base_units, to_reduced_units_doc),
+    QUDIM_METHOD("ito_base_units", quantity_ito_base_units, ito_base_units_doc),
+    QUDIM_METHOD("ito_root_units", quantity_ito_base_units, ito_root_units_doc),
+    QUDIM_METHOD("ito_reduced_units", quantity_ito_base_units, ito_reduced_units_doc),
+    QUDIM_METHOD("to_unprefixed", quantity_to_unprefixed, to_unprefixed_doc),
+    QUDIM_METHOD("ito_unprefixed", quantity_ito_unprefixed, ito_unprefixed_doc),
+    QUDIM_METHOD("to_compact", quantity_to_compact, to_compact_doc),
+    QUDIM_METHOD("to_preferred", quantity_to_preferred, to_preferred_doc),
+    QUDIM_METHOD("ito_preferred", quantity_ito_preferred, ito_preferred_doc),
+    QUDIM_METHOD("__format__", quantity_format, format_doc),
+    QUDIM_METHOD("_units_str", quantity_units_str, units_str_doc),
+    QUDIM_METHOD("_units_dict", quantity_units_dict, units_dict_doc),
+    QUDIM_METHOD("unit_items", quantity_units_dict, unit_items_doc),
+    QUDIM_METHOD("to_tuple", quantity_to_tuple, to_tuple_doc),
     {"from_tuple", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(quantity_from_tuple)),
-     FAST | METH_STATIC, from_tuple_doc},
-    METHOD("__reduce__", quantity_reduce, reduce_doc),
-    METHOD("__copy__", quantity_copy, copy_doc),
-    METHOD("__deepcopy__", quantity_deepcopy, deepcopy_doc),
-    METHOD("__round__", quantity_round, round_doc),
-    METHOD("check", quantity_check, check_doc),
-    METHOD("compatible_units", quantity_compatible_units, compatible_units_doc),
-    METHOD("is_compatible_with", quantity_is_compatible_with, is_compatible_with_doc),
-    METHOD("to_timedelta", quantity_to_timedelta, to_timedelta_doc),
-    METHOD("plus_minus", quantity_plus_minus, plus_minus_doc),
-    METHOD("compare", quantity_compare, compare_doc),
+     METH_FASTCALL | METH_KEYWORDS | METH_STATIC, from_tuple_doc},
+    QUDIM_METHOD("__reduce__", quantity_reduce, reduce_doc),
+    QUDIM_METHOD("__copy__", quantity_copy, copy_doc),
+    QUDIM_METHOD("__deepcopy__", quantity_deepcopy, deepcopy_doc),
+    QUDIM_METHOD("__round__", quantity_round, round_doc),
+    QUDIM_METHOD("check", quantity_check, check_doc),
+    QUDIM_METHOD("compatible_units", quantity_compatible_units, compatible_units_doc),
+    QUDIM_METHOD("is_compatible_with", quantity_is_compatible_with, is_compatible_with_doc),
+    QUDIM_METHOD("to_timedelta", quantity_to_timedelta, to_timedelta_doc),
+    QUDIM_METHOD("plus_minus", quantity_plus_minus, plus_minus_doc),
+    QUDIM_METHOD("compare", quantity_compare, compare_doc),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -6,8 +6,7 @@
 
 namespace qudim::py {
 
-#define QUDIM_FASTCALL(name) \
-  PyObject* name(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
+#define QUDIM_FASTCALL(name) PyObject* name(QUDIM_FASTCALL_PARAMS)
 
 // quantity.cpp: construction, basic properties, truth value.
 PyObject* quantity_new(PyTypeObject* type, PyObject* args, PyObject* kwargs);

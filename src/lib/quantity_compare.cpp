@@ -152,8 +152,7 @@ PyObject* quantity_richcompare(PyObject* self, PyObject* other, int op) {
 
 QUDIM_FASTCALL(quantity_compare) {
   try {
-    PyObject* a[2];
-    if (!bind_args(kCompareSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kCompareSig, a, 2);
     std::string_view text;
     if (!extract_str(a[1], "op", text)) return nullptr;
     const int code = operator_code(text);

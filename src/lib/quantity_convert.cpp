@@ -183,12 +183,6 @@ bool extract_preferred(PyObject* obj, std::vector<std::string>& out) {
   return !PyErr_Occurred() || argument_error(name);
 }
 
-// Every method here has at most one parameter; methods without any still
-// bind, so extra arguments get the standard messages.
-#define BIND(sig, out) \
-  PyObject* out[1];    \
-  if (!bind_args(sig, args, nargs, kwnames, out)) return nullptr
-#define BIND0(sig) BIND(sig, unused_)
 
 #define BORROW(kind, q)  \
   kind borrow(q);        \
@@ -217,7 +211,7 @@ const Signature ipreferred_sig{"Quantity.ito_preferred()", preferred_names, 1, 0
 
 QUDIM_FASTCALL(quantity_to) {
   try {
-    BIND(to_sig, a);
+    QUDIM_BIND(to_sig, a, 1);
     std::string_view units;
     if (!extract_str(a[0], "units", units)) return nullptr;
     PyQuantity* q = as_quantity(self);
@@ -234,7 +228,7 @@ QUDIM_FASTCALL(quantity_ito) {
   try {
     PyQuantity* q = as_quantity(self);
     BORROW(ExclusiveBorrow, q);
-    BIND(ito_sig, a);
+    QUDIM_BIND(ito_sig, a, 1);
     std::string_view units;
     if (!extract_str(a[0], "units", units)) return nullptr;
     return in_place(q, [&](UnitRegistry& r, double m, const UnitsContainer& u) {
@@ -247,7 +241,7 @@ QUDIM_FASTCALL(quantity_ito) {
 
 QUDIM_FASTCALL(quantity_m_as) {
   try {
-    BIND(m_as_sig, a);
+    QUDIM_BIND(m_as_sig, a, 1);
     std::string_view units;
     if (!extract_str(a[0], "units", units)) return nullptr;
     PyQuantity* q = as_quantity(self);
@@ -264,7 +258,7 @@ QUDIM_FASTCALL(quantity_m_as) {
 
 QUDIM_FASTCALL(quantity_to_base_units) {
   try {
-    BIND0(base_sig);
+    QUDIM_BIND_NONE(base_sig);
     PyQuantity* q = as_quantity(self);
     BORROW(SharedBorrow, q);
     return new_quantity(q, to_base);
@@ -277,7 +271,7 @@ QUDIM_FASTCALL(quantity_ito_base_units) {
   try {
     PyQuantity* q = as_quantity(self);
     BORROW(ExclusiveBorrow, q);
-    BIND0(ibase_sig);
+    QUDIM_BIND_NONE(ibase_sig);
     return in_place(q, to_base);
   } catch (...) {
     return raise_from_current_exception();
@@ -286,7 +280,7 @@ QUDIM_FASTCALL(quantity_ito_base_units) {
 
 QUDIM_FASTCALL(quantity_to_unprefixed) {
   try {
-    BIND0(unprefixed_sig);
+    QUDIM_BIND_NONE(unprefixed_sig);
     PyQuantity* q = as_quantity(self);
     BORROW(SharedBorrow, q);
     return new_quantity(q, to_unprefixed);
@@ -299,7 +293,7 @@ QUDIM_FASTCALL(quantity_ito_unprefixed) {
   try {
     PyQuantity* q = as_quantity(self);
     BORROW(ExclusiveBorrow, q);
-    BIND0(iunprefixed_sig);
+    QUDIM_BIND_NONE(iunprefixed_sig);
     return in_place(q, to_unprefixed);
   } catch (...) {
     return raise_from_current_exception();
@@ -308,7 +302,7 @@ QUDIM_FASTCALL(quantity_ito_unprefixed) {
 
 QUDIM_FASTCALL(quantity_to_compact) {
   try {
-    BIND(compact_sig, a);
+    QUDIM_BIND(compact_sig, a, 1);
     std::optional<std::string_view> unit;
     if (!extract_optional_str(a[0], "unit", unit)) return nullptr;
     PyQuantity* q = as_quantity(self);
@@ -323,7 +317,7 @@ QUDIM_FASTCALL(quantity_to_compact) {
 
 QUDIM_FASTCALL(quantity_to_preferred) {
   try {
-    BIND(preferred_sig, a);
+    QUDIM_BIND(preferred_sig, a, 1);
     std::vector<std::string> texts;
     if (!extract_preferred(a[0], texts)) return nullptr;
     PyQuantity* q = as_quantity(self);
@@ -340,7 +334,7 @@ QUDIM_FASTCALL(quantity_ito_preferred) {
   try {
     PyQuantity* q = as_quantity(self);
     BORROW(ExclusiveBorrow, q);
-    BIND(ipreferred_sig, a);
+    QUDIM_BIND(ipreferred_sig, a, 1);
     std::vector<std::string> texts;
     if (!extract_preferred(a[0], texts)) return nullptr;
     return in_place(q, [&](UnitRegistry& r, double m, const UnitsContainer& u) {

@@ -112,8 +112,7 @@ const Signature kCheckSig{"Quantity.check()", kCheckParams, 1, 1};
 
 QUDIM_FASTCALL(quantity_check) {
   try {
-    PyObject* a[1];
-    if (!bind_args(kCheckSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kCheckSig, a, 1);
     std::string_view dimension;
     if (!extract_str(a[0], "dimension", dimension)) return nullptr;
     PyQuantity* q = as_quantity(self);
@@ -136,8 +135,7 @@ const Signature kCompatibleUnitsSig{"Quantity.compatible_units()", kNoParams, 0,
 
 QUDIM_FASTCALL(quantity_compatible_units) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(kCompatibleUnitsSig, args, nargs, kwnames, unused)) return nullptr;
+    if (!bind_no_args(kCompatibleUnitsSig, args, nargs, kwnames)) return nullptr;
     PyQuantity* q = as_quantity(self);
     SharedBorrow borrow(q);
     if (!borrow.ok()) return nullptr;
@@ -161,8 +159,7 @@ const Signature kIsCompatibleSig{"Quantity.is_compatible_with()", kOtherParams, 
 
 QUDIM_FASTCALL(quantity_is_compatible_with) {
   try {
-    PyObject* a[1];
-    if (!bind_args(kIsCompatibleSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kIsCompatibleSig, a, 1);
     CompatArg other;
     if (!classify_compat_arg(a[0], true, other)) return nullptr;
     PyQuantity* q = as_quantity(self);
@@ -185,8 +182,7 @@ const Signature kToTimedeltaSig{"Quantity.to_timedelta()", kNoParams, 0, 0};
 
 QUDIM_FASTCALL(quantity_to_timedelta) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(kToTimedeltaSig, args, nargs, kwnames, unused)) return nullptr;
+    if (!bind_no_args(kToTimedeltaSig, args, nargs, kwnames)) return nullptr;
     PyQuantity* q = as_quantity(self);
     SharedBorrow borrow(q);
     if (!borrow.ok()) return nullptr;
@@ -221,8 +217,7 @@ const Signature kPlusMinusSig{"Quantity.plus_minus()", kPlusMinusParams, 2, 1};
 
 QUDIM_FASTCALL(quantity_plus_minus) {
   try {
-    PyObject* a[2];
-    if (!bind_args(kPlusMinusSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kPlusMinusSig, a, 2);
     double error;
     if (!extract_double(a[0], "error", error)) return nullptr;
     bool relative;

@@ -13,6 +13,7 @@
 #include "lib/args.hpp"       // bind_args, extract_*, conversion_error
 #include "lib/errors_py.hpp"  // raise, dimensionality_error
 #include "lib/objects.hpp"    // PyQuantity, make_*, borrows, fresh_registry
+#include "lib/py_values.hpp"  // unit_items
 #include "number_text.hpp"    // plain_decimal, fixed_nine
 #include "siphash.hpp"        // siphash13
 
@@ -65,22 +66,6 @@ double power_of_ten(long long n) {
   return n < 0 ? 1.0 / p : p;
 }
 
-/// The unit item list: [(name, exponent), ...] in the container's order.
-PyObject* unit_items(const UnitsContainer& units) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(units.size()));
-  if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const UnitsContainer::Entry& e = units[i];
-    PyObject* item = Py_BuildValue("(s#d)", e.name.data(), static_cast<Py_ssize_t>(e.name.size()), e.exponent);
-    if (item == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-  }
-  return list;
-}
-
 bool wrong_tuple_length(Py_ssize_t got) {
   PyErr_Format(PyExc_TypeError, "argument 'tup': expected tuple of length 2, but got tuple of length %zd", got);
   return false;
@@ -95,7 +80,7 @@ bool add_unit_item(PyObject* item, UnitsContainer& units) {
   const std::string kept(name);  // the float conversion below may run Python code
   double exponent;
   if (!extract_double(PyTuple_GET_ITEM(item, 1), "tup", exponent)) return false;
-  units = units.add(kept, exponent);
+  units.add_in_place(kept, exponent);
   return true;
 }
 
@@ -121,12 +106,6 @@ bool extract_unit_items(PyObject* obj, UnitsContainer& units) {
   return !PyErr_Occurred() || argument_error("tup");
 }
 
-// Methods here have at most one parameter; those without any still bind,
-// so extra arguments get the standard messages.
-#define BIND(sig, out) \
-  PyObject* out[1];    \
-  if (!bind_args(sig, args, nargs, kwnames, out)) return nullptr
-#define BIND0(sig) BIND(sig, unused_)
 
 #define BORROW(q)         \
   SharedBorrow borrow(q); \
@@ -177,7 +156,7 @@ PyObject* quantity_repr(PyObject* self) {
 
 QUDIM_FASTCALL(quantity_format) {
   try {
-    BIND(format_sig, a);
+    QUDIM_BIND(format_sig, a, 1);
     std::string_view fmt;
     if (!extract_str(a[0], "spec", fmt)) return nullptr;
     PyQuantity* q = as_quantity(self);
@@ -206,7 +185,7 @@ QUDIM_FASTCALL(quantity_format) {
 
 QUDIM_FASTCALL(quantity_units_str) {
   try {
-    BIND0(units_str_sig);
+    QUDIM_BIND_NONE(units_str_sig);
     PyQuantity* q = as_quantity(self);
     BORROW(q);
     return str_of(unit_text(q));
@@ -217,7 +196,7 @@ QUDIM_FASTCALL(quantity_units_str) {
 
 QUDIM_FASTCALL(quantity_units_dict) {
   try {
-    BIND0(units_dict_sig);
+    QUDIM_BIND_NONE(units_dict_sig);
     PyQuantity* q = as_quantity(self);
     BORROW(q);
     return unit_items(q->units);
@@ -228,7 +207,7 @@ QUDIM_FASTCALL(quantity_units_dict) {
 
 QUDIM_FASTCALL(quantity_to_tuple) {
   try {
-    BIND0(to_tuple_sig);
+    QUDIM_BIND_NONE(to_tuple_sig);
     PyQuantity* q = as_quantity(self);
     BORROW(q);
     PyObject* items = unit_items(q->units);
@@ -242,7 +221,7 @@ QUDIM_FASTCALL(quantity_to_tuple) {
 QUDIM_FASTCALL(quantity_from_tuple) {
   (void)self;
   try {
-    BIND(from_tuple_sig, a);
+    QUDIM_BIND(from_tuple_sig, a, 1);
     PyObject* tup = a[0];
     if (!PyTuple_Check(tup)) {
       conversion_error("tup", tup, "tuple");
@@ -268,7 +247,7 @@ QUDIM_FASTCALL(quantity_from_tuple) {
 
 QUDIM_FASTCALL(quantity_reduce) {
   try {
-    BIND0(reduce_sig);
+    QUDIM_BIND_NONE(reduce_sig);
     PyQuantity* q = as_quantity(self);
     BORROW(q);
     // Unpickling calls Quantity(magnitude, text): a fresh default registry
@@ -292,7 +271,7 @@ PyObject* copy_of(PyQuantity* q) {
 
 QUDIM_FASTCALL(quantity_copy) {
   try {
-    BIND0(copy_sig);
+    QUDIM_BIND_NONE(copy_sig);
     PyQuantity* q = as_quantity(self);
     BORROW(q);
     return copy_of(q);
@@ -303,7 +282,7 @@ QUDIM_FASTCALL(quantity_copy) {
 
 QUDIM_FASTCALL(quantity_deepcopy) {
   try {
-    BIND(deepcopy_sig, a);
+    QUDIM_BIND(deepcopy_sig, a, 1);
     PyQuantity* q = as_quantity(self);
     BORROW(q);
     return copy_of(q);
@@ -355,7 +334,7 @@ Py_hash_t quantity_hash(PyObject* self) {
 
 QUDIM_FASTCALL(quantity_round) {
   try {
-    BIND(round_sig, a);
+    QUDIM_BIND(round_sig, a, 1);
     double scale = 1.0;
     if (a[0] != nullptr && a[0] != Py_None) {
       const long long n = PyLong_AsLongLong(a[0]);

@@ -11,6 +11,7 @@
 #include "lib/args.hpp"             // bind_args, extract_*
 #include "lib/errors_py.hpp"        // raise
 #include "lib/objects.hpp"          // PyUnitRegistry, make_*
+#include "lib/py_values.hpp"        // str_of, str_list
 #include "lib/quantity_string.hpp"  // parse_quantity_string
 #include "number_text.hpp"          // parse_decimal
 #include "parser.hpp"               // parse_definitions
@@ -20,31 +21,7 @@ namespace qudim::py {
 
 namespace {
 
-#define FASTCALL_ARGS PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames
-#define BIND(sig, out)                                 \
-  PyObject* out[sizeof(sig##_names) / sizeof(char*)];  \
-  if (!bind_args(sig, args, nargs, kwnames, out)) return nullptr
-
 const RegistryHandle& handle_of(PyObject* self) { return as_registry(self)->registry; }
-
-/// Builds a list of str from names; nullptr with an error set on failure.
-PyObject* str_list(const std::vector<std::string>& names) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(names.size()));
-  if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    PyObject* s = PyUnicode_FromStringAndSize(names[i].data(), static_cast<Py_ssize_t>(names[i].size()));
-    if (s == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), s);
-  }
-  return list;
-}
-
-PyObject* str_of(const std::string& s) {
-  return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
-}
 
 /// The quantity a value and optional unit text make in this registry (the
 /// tail shared by _f64_quantity and _scalar_quantity).
@@ -170,9 +147,9 @@ PyObject* registry_getattro(PyObject* self, PyObject* name) {
 
 const char* const f64_names[] = {"value", "units"};
 const Signature f64{"UnitRegistry._f64_quantity()", f64_names, 2, 1};
-PyObject* registry_f64_quantity(FASTCALL_ARGS) {
+PyObject* registry_f64_quantity(QUDIM_FASTCALL_PARAMS) {
   try {
-    BIND(f64, a);
+    QUDIM_BIND(f64, a, 2);
     double value;
     if (!extract_double(a[0], "value", value)) return nullptr;
     std::optional<std::string_view> units;
@@ -185,9 +162,9 @@ PyObject* registry_f64_quantity(FASTCALL_ARGS) {
 
 const char* const scalar_names[] = {"value", "units"};
 const Signature scalar{"UnitRegistry._scalar_quantity()", scalar_names, 2, 1};
-PyObject* registry_scalar_quantity(FASTCALL_ARGS) {
+PyObject* registry_scalar_quantity(QUDIM_FASTCALL_PARAMS) {
   try {
-    BIND(scalar, a);
+    QUDIM_BIND(scalar, a, 2);
     std::optional<std::string_view> units;
     if (!extract_optional_str(a[1], "units", units)) return nullptr;
     PyObject* value = a[0];
@@ -235,20 +212,18 @@ PyObject* unit_from_text(PyObject* self, PyObject* arg) {
   return make_unit(std::move(*parsed), handle_of(self));
 }
 
-PyObject* registry_unit(FASTCALL_ARGS) {
+PyObject* registry_unit(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(unit_sig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(unit_sig, a, 1);
     return unit_from_text(self, a[0]);
   } catch (...) {
     return raise_from_current_exception();
   }
 }
 
-PyObject* registry_parse_units(FASTCALL_ARGS) {
+PyObject* registry_parse_units(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(parse_units_sig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(parse_units_sig, a, 1);
     return unit_from_text(self, a[0]);
   } catch (...) {
     return raise_from_current_exception();
@@ -257,9 +232,9 @@ PyObject* registry_parse_units(FASTCALL_ARGS) {
 
 const char* const expr_names[] = {"expr"};
 const Signature expr{"UnitRegistry.parse_expression()", expr_names, 1, 1};
-PyObject* registry_parse_expression(FASTCALL_ARGS) {
+PyObject* registry_parse_expression(QUDIM_FASTCALL_PARAMS) {
   try {
-    BIND(expr, a);
+    QUDIM_BIND(expr, a, 1);
     std::string_view text;
     if (!extract_str(a[0], "expr", text)) return nullptr;
     return expression_quantity(self, text);
@@ -270,9 +245,9 @@ PyObject* registry_parse_expression(FASTCALL_ARGS) {
 
 const char* const convert_names[] = {"value", "src", "dst"};
 const Signature convert{"UnitRegistry.convert()", convert_names, 3, 3};
-PyObject* registry_convert(FASTCALL_ARGS) {
+PyObject* registry_convert(QUDIM_FASTCALL_PARAMS) {
   try {
-    BIND(convert, a);
+    QUDIM_BIND(convert, a, 3);
     double value;
     std::string_view src, dst;
     if (!extract_double(a[0], "value", value) || !extract_str(a[1], "src", src) ||
@@ -307,9 +282,9 @@ PyObject* apply_text(PyObject* self, PyObject* arg, const char* name, bool stop_
 
 const char* const define_names[] = {"definition"};
 const Signature define{"UnitRegistry.define()", define_names, 1, 1};
-PyObject* registry_define(FASTCALL_ARGS) {
+PyObject* registry_define(QUDIM_FASTCALL_PARAMS) {
   try {
-    BIND(define, a);
+    QUDIM_BIND(define, a, 1);
     return apply_text(self, a[0], "definition", true);
   } catch (...) {
     return raise_from_current_exception();
@@ -318,9 +293,9 @@ PyObject* registry_define(FASTCALL_ARGS) {
 
 const char* const load_names[] = {"text"};
 const Signature load{"UnitRegistry.load_definitions()", load_names, 1, 1};
-PyObject* registry_load_definitions(FASTCALL_ARGS) {
+PyObject* registry_load_definitions(QUDIM_FASTCALL_PARAMS) {
   try {
-    BIND(load, a);
+    QUDIM_BIND(load, a, 1);
     return apply_text(self, a[0], "text", false);
   } catch (...) {
     return raise_from_current_exception();
@@ -329,10 +304,9 @@ PyObject* registry_load_definitions(FASTCALL_ARGS) {
 
 const char* const unit_names_[] = {"unit"};
 const Signature compat_sig{"UnitRegistry.get_compatible_units()", unit_names_, 1, 1};
-PyObject* registry_get_compatible_units(FASTCALL_ARGS) {
+PyObject* registry_get_compatible_units(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(compat_sig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(compat_sig, a, 1);
     std::string_view text;
     if (!extract_str(a[0], "unit", text)) return nullptr;
     std::vector<std::string> names;
@@ -352,10 +326,9 @@ PyObject* registry_get_compatible_units(FASTCALL_ARGS) {
 
 const char* const factor_names[] = {"src", "dst"};
 const Signature factor_sig{"UnitRegistry._get_conversion_factor()", factor_names, 2, 2};
-PyObject* registry_get_conversion_factor(FASTCALL_ARGS) {
+PyObject* registry_get_conversion_factor(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[2];
-    if (!bind_args(factor_sig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(factor_sig, a, 2);
     std::string_view src, dst;
     if (!extract_str(a[0], "src", src) || !extract_str(a[1], "dst", dst)) return nullptr;
     RegistryLock lock(handle_of(self));
@@ -377,8 +350,7 @@ enum class UnitQuery { RootText, RootUnit, Dimensionality, Format };
 
 PyObject* unit_query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                      const Signature& sig, UnitQuery what) {
-  PyObject* a[1];
-  if (!bind_args(sig, args, nargs, kwnames, a)) return nullptr;
+  QUDIM_BIND(sig, a, 1);
   std::string_view text;
   if (!extract_str(a[0], "unit", text)) return nullptr;
   RegistryLock lock(handle_of(self));
@@ -414,7 +386,7 @@ PyObject* unit_query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, Py
 
 #define UNIT_QUERY(fn, display, what)                                              \
   const Signature fn##_sig{display, unit_names_, 1, 1};                            \
-  PyObject* fn(FASTCALL_ARGS) {                                                    \
+  PyObject* fn(QUDIM_FASTCALL_PARAMS) {                                                    \
     try {                                                                          \
       return unit_query(self, args, nargs, kwnames, fn##_sig, UnitQuery::what);    \
     } catch (...) {                                                                \
@@ -430,10 +402,9 @@ UNIT_QUERY(registry__get_dimensionality, "UnitRegistry._get_dimensionality()", D
 UNIT_QUERY(registry_format_units, "UnitRegistry._format_units()", Format)
 
 const Signature prefixes_sig{"UnitRegistry._get_prefixes()", kNoParams, 0, 0};
-PyObject* registry_get_prefixes(FASTCALL_ARGS) {
+PyObject* registry_get_prefixes(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(prefixes_sig, args, nargs, kwnames, unused)) return nullptr;
+    if (!bind_no_args(prefixes_sig, args, nargs, kwnames)) return nullptr;
     std::vector<std::pair<std::string, double>> prefixes;
     {
       RegistryLock lock(handle_of(self));
@@ -459,8 +430,7 @@ PyObject* registry_get_prefixes(FASTCALL_ARGS) {
 /// get_name and get_symbol: the canonical name, optionally shown as symbol.
 PyObject* name_query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                      const Signature& sig, bool symbol) {
-  PyObject* a[1];
-  if (!bind_args(sig, args, nargs, kwnames, a)) return nullptr;
+  QUDIM_BIND(sig, a, 1);
   std::string_view text;
   if (!extract_str(a[0], "unit", text)) return nullptr;
   RegistryLock lock(handle_of(self));
@@ -472,7 +442,7 @@ PyObject* name_query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, Py
 }
 
 const Signature get_name_sig{"UnitRegistry.get_name()", unit_names_, 1, 1};
-PyObject* registry_get_name(FASTCALL_ARGS) {
+PyObject* registry_get_name(QUDIM_FASTCALL_PARAMS) {
   try {
     return name_query(self, args, nargs, kwnames, get_name_sig, false);
   } catch (...) {
@@ -481,7 +451,7 @@ PyObject* registry_get_name(FASTCALL_ARGS) {
 }
 
 const Signature get_symbol_sig{"UnitRegistry.get_symbol()", unit_names_, 1, 1};
-PyObject* registry_get_symbol(FASTCALL_ARGS) {
+PyObject* registry_get_symbol(QUDIM_FASTCALL_PARAMS) {
   try {
     return name_query(self, args, nargs, kwnames, get_symbol_sig, true);
   } catch (...) {
@@ -491,9 +461,9 @@ PyObject* registry_get_symbol(FASTCALL_ARGS) {
 
 const char* const compat2_names[] = {"unit1", "unit2"};
 const Signature compat2{"UnitRegistry.is_compatible_with()", compat2_names, 2, 2};
-PyObject* registry_is_compatible_with(FASTCALL_ARGS) {
+PyObject* registry_is_compatible_with(QUDIM_FASTCALL_PARAMS) {
   try {
-    BIND(compat2, a);
+    QUDIM_BIND(compat2, a, 2);
     std::string_view u1, u2;
     if (!extract_str(a[0], "unit1", u1) || !extract_str(a[1], "unit2", u2)) return nullptr;
     RegistryLock lock(handle_of(self));
@@ -514,10 +484,9 @@ PyObject* registry_is_compatible_with(FASTCALL_ARGS) {
 
 const char* const name_names[] = {"name"};
 const Signature parse_name_sig{"UnitRegistry.parse_unit_name()", name_names, 1, 1};
-PyObject* registry_parse_unit_name(FASTCALL_ARGS) {
+PyObject* registry_parse_unit_name(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(parse_name_sig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(parse_name_sig, a, 1);
     std::string_view text;
     if (!extract_str(a[0], "name", text)) return nullptr;
     std::vector<std::array<std::string, 3>> splits;
@@ -546,49 +515,46 @@ PyObject* registry_parse_unit_name(FASTCALL_ARGS) {
   }
 }
 
-#define FAST (METH_FASTCALL | METH_KEYWORDS)
-#define METHOD(pyname, fn, doc) \
-  {pyname, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)), FAST, doc}
 
 PyMethodDef registry_methods[] = {
-    METHOD("_f64_quantity", registry_f64_quantity,
+    QUDIM_METHOD("_f64_quantity", registry_f64_quantity,
            "_f64_quantity($self, value, units=None)\n--\n\n"
            "Fast path: f64 magnitude + unit string, no type dispatch needed."),
-    METHOD("_scalar_quantity", registry_scalar_quantity, "_scalar_quantity($self, value, units=None)\n--\n\n"),
-    METHOD("Unit", registry_unit, "Unit($self, units)\n--\n\n"),
-    METHOD("parse_expression", registry_parse_expression, "parse_expression($self, expr)\n--\n\n"),
-    METHOD("parse_units", registry_parse_units, "parse_units($self, units)\n--\n\n"),
-    METHOD("convert", registry_convert, "convert($self, value, src, dst)\n--\n\n"),
-    METHOD("define", registry_define,
+    QUDIM_METHOD("_scalar_quantity", registry_scalar_quantity, "_scalar_quantity($self, value, units=None)\n--\n\n"),
+    QUDIM_METHOD("Unit", registry_unit, "Unit($self, units)\n--\n\n"),
+    QUDIM_METHOD("parse_expression", registry_parse_expression, "parse_expression($self, expr)\n--\n\n"),
+    QUDIM_METHOD("parse_units", registry_parse_units, "parse_units($self, units)\n--\n\n"),
+    QUDIM_METHOD("convert", registry_convert, "convert($self, value, src, dst)\n--\n\n"),
+    QUDIM_METHOD("define", registry_define,
            "define($self, definition)\n--\n\n"
            "Define a new unit at runtime: ureg.define(\"smoot = 1.7018 * meter\")"),
-    METHOD("load_definitions", registry_load_definitions,
+    QUDIM_METHOD("load_definitions", registry_load_definitions,
            "load_definitions($self, text)\n--\n\nLoad additional definitions from a string."),
-    METHOD("get_compatible_units", registry_get_compatible_units,
+    QUDIM_METHOD("get_compatible_units", registry_get_compatible_units,
            "get_compatible_units($self, unit)\n--\n\nGet compatible units for a given unit"),
-    METHOD("_get_conversion_factor", registry_get_conversion_factor,
+    QUDIM_METHOD("_get_conversion_factor", registry_get_conversion_factor,
            "_get_conversion_factor($self, src, dst)\n--\n\n"
            "Internal: get conversion factor (used by Python wrapper)"),
-    METHOD("_get_root_units", registry__get_root_units,
+    QUDIM_METHOD("_get_root_units", registry__get_root_units,
            "_get_root_units($self, unit)\n--\n\nInternal: get root units representation"),
-    METHOD("_get_dimensionality", registry__get_dimensionality,
+    QUDIM_METHOD("_get_dimensionality", registry__get_dimensionality,
            "_get_dimensionality($self, unit)\n--\n\nInternal: get dimensionality string"),
-    METHOD("_format_units", registry_format_units, "_format_units($self, unit)\n--\n\nInternal: format units"),
-    METHOD("_get_prefixes", registry_get_prefixes,
+    QUDIM_METHOD("_format_units", registry_format_units, "_format_units($self, unit)\n--\n\nInternal: format units"),
+    QUDIM_METHOD("_get_prefixes", registry_get_prefixes,
            "_get_prefixes($self)\n--\n\nInternal: list all known prefixes with their factors"),
-    METHOD("get_base_units", registry_get_base_units,
+    QUDIM_METHOD("get_base_units", registry_get_base_units,
            "get_base_units($self, unit)\n--\n\n"
            "Get the base units for a unit expression. Returns (factor, Unit)."),
-    METHOD("get_root_units", registry_get_root_units,
+    QUDIM_METHOD("get_root_units", registry_get_root_units,
            "get_root_units($self, unit)\n--\n\nGet root units (alias for get_base_units)."),
-    METHOD("get_dimensionality", registry_get_dimensionality,
+    QUDIM_METHOD("get_dimensionality", registry_get_dimensionality,
            "get_dimensionality($self, unit)\n--\n\nGet the dimensionality of a unit expression."),
-    METHOD("get_name", registry_get_name, "get_name($self, unit)\n--\n\nGet the canonical name for a unit."),
-    METHOD("get_symbol", registry_get_symbol, "get_symbol($self, unit)\n--\n\nGet the symbol for a unit."),
-    METHOD("is_compatible_with", registry_is_compatible_with,
+    QUDIM_METHOD("get_name", registry_get_name, "get_name($self, unit)\n--\n\nGet the canonical name for a unit."),
+    QUDIM_METHOD("get_symbol", registry_get_symbol, "get_symbol($self, unit)\n--\n\nGet the symbol for a unit."),
+    QUDIM_METHOD("is_compatible_with", registry_is_compatible_with,
            "is_compatible_with($self, unit1, unit2)\n--\n\n"
            "Check if two unit expressions are dimensionally compatible."),
-    METHOD("parse_unit_name", registry_parse_unit_name,
+    QUDIM_METHOD("parse_unit_name", registry_parse_unit_name,
            "parse_unit_name($self, name)\n--\n\n"
            "Parse a unit name into (prefix, unit_name, suffix) tuples."),
     {nullptr, nullptr, 0, nullptr},

@@ -11,14 +11,13 @@
 #include "lib/compatibility.hpp"  // classify_compat_arg, units_compatible
 #include "lib/errors_py.hpp"      // raise
 #include "lib/objects.hpp"        // PyUnit, make_unit, make_quantity, extract_quantity
-#include "lib/py_values.hpp"      // str_of, str_list
+#include "lib/py_values.hpp"      // str_of, str_list, unit_items
 #include "siphash.hpp"            // siphash13
 
 namespace qudim::py {
 
 namespace {
 
-#define FASTCALL_ARGS PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames
 
 PyUnit* unit_of(PyObject* self) { return as_unit(self); }
 
@@ -135,10 +134,9 @@ PyObject* unit_richcompare(PyObject* self, PyObject* other, int op) {
 const char* const kCompareParams[] = {"other", "op"};
 const Signature kCompareSig{"Unit.compare()", kCompareParams, 2, 2};
 
-PyObject* unit_compare(FASTCALL_ARGS) {
+PyObject* unit_compare(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[2];
-    if (!bind_args(kCompareSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kCompareSig, a, 2);
     std::string_view op;
     if (!extract_str(a[1], "op", op)) return nullptr;
     if (op == "eq" || op == "==") return PyBool_FromLong(units_equal(self, a[0]));
@@ -255,10 +253,9 @@ PyObject* unit_get_systems(PyObject*, void*) { return PyList_New(0); }
 const char* const kOtherParams[] = {"other"};
 const Signature kIsCompatibleSig{"Unit.is_compatible_with()", kOtherParams, 1, 1};
 
-PyObject* unit_is_compatible_with(FASTCALL_ARGS) {
+PyObject* unit_is_compatible_with(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(kIsCompatibleSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kIsCompatibleSig, a, 1);
     CompatArg other;
     if (!classify_compat_arg(a[0], false, other)) return nullptr;
     PyUnit* u = unit_of(self);
@@ -274,10 +271,9 @@ PyObject* unit_is_compatible_with(FASTCALL_ARGS) {
 
 const Signature kCompatibleUnitsSig{"Unit.compatible_units()", kNoParams, 0, 0};
 
-PyObject* unit_compatible_units(FASTCALL_ARGS) {
+PyObject* unit_compatible_units(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(kCompatibleUnitsSig, args, nargs, kwnames, unused)) return nullptr;
+    if (!bind_no_args(kCompatibleUnitsSig, args, nargs, kwnames)) return nullptr;
     PyUnit* u = unit_of(self);
     std::vector<std::string> names;
     {
@@ -296,10 +292,9 @@ PyObject* unit_compatible_units(FASTCALL_ARGS) {
 
 const Signature kUnitsStrSig{"Unit._units_str()", kNoParams, 0, 0};
 
-PyObject* unit_units_str(FASTCALL_ARGS) {
+PyObject* unit_units_str(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(kUnitsStrSig, args, nargs, kwnames, unused)) return nullptr;
+    if (!bind_no_args(kUnitsStrSig, args, nargs, kwnames)) return nullptr;
     return str_of(formatted(self));
   } catch (...) {
     return raise_from_current_exception();
@@ -308,23 +303,10 @@ PyObject* unit_units_str(FASTCALL_ARGS) {
 
 const Signature kUnitsDictSig{"Unit._units_dict()", kNoParams, 0, 0};
 
-PyObject* unit_units_dict(FASTCALL_ARGS) {
+PyObject* unit_units_dict(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(kUnitsDictSig, args, nargs, kwnames, unused)) return nullptr;
-    const UnitsContainer& units = unit_of(self)->units;
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(units.size()));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-      const UnitsContainer::Entry& e = units[i];
-      PyObject* item = Py_BuildValue("(s#d)", e.name.data(), static_cast<Py_ssize_t>(e.name.size()), e.exponent);
-      if (item == nullptr) {
-        Py_DECREF(list);
-        return nullptr;
-      }
-      PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
+    if (!bind_no_args(kUnitsDictSig, args, nargs, kwnames)) return nullptr;
+    return unit_items(unit_of(self)->units);
   } catch (...) {
     return raise_from_current_exception();
   }
@@ -332,10 +314,9 @@ PyObject* unit_units_dict(FASTCALL_ARGS) {
 
 const Signature kReduceSig{"Unit.__reduce__()", kNoParams, 0, 0};
 
-PyObject* unit_reduce(FASTCALL_ARGS) {
+PyObject* unit_reduce(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(kReduceSig, args, nargs, kwnames, unused)) return nullptr;
+    if (!bind_no_args(kReduceSig, args, nargs, kwnames)) return nullptr;
     // Unpickling calls Unit(text), which parses the text in a fresh registry.
     const std::string text = formatted(self);
     return Py_BuildValue("(O(s#))", reinterpret_cast<PyObject*>(Py_TYPE(self)), text.data(),
@@ -353,10 +334,9 @@ PyObject* copy_of(PyObject* self) {
 
 const Signature kCopySig{"Unit.__copy__()", kNoParams, 0, 0};
 
-PyObject* unit_copy(FASTCALL_ARGS) {
+PyObject* unit_copy(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* unused[1];
-    if (!bind_args(kCopySig, args, nargs, kwnames, unused)) return nullptr;
+    if (!bind_no_args(kCopySig, args, nargs, kwnames)) return nullptr;
     return copy_of(self);
   } catch (...) {
     return raise_from_current_exception();
@@ -366,10 +346,9 @@ PyObject* unit_copy(FASTCALL_ARGS) {
 const char* const kMemoParams[] = {"_memo"};
 const Signature kDeepcopySig{"Unit.__deepcopy__()", kMemoParams, 1, 1};
 
-PyObject* unit_deepcopy(FASTCALL_ARGS) {
+PyObject* unit_deepcopy(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(kDeepcopySig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kDeepcopySig, a, 1);
     return copy_of(self);
   } catch (...) {
     return raise_from_current_exception();
@@ -401,10 +380,9 @@ std::optional<double> converted_magnitude(PyObject* self, PyObject* value) {
   return *m;
 }
 
-PyObject* unit_from(FASTCALL_ARGS) {
+PyObject* unit_from(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(kFromSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kFromSig, a, 1);
     const std::optional<double> m = converted_magnitude(self, a[0]);
     if (!m) return nullptr;
     PyUnit* u = unit_of(self);
@@ -414,10 +392,9 @@ PyObject* unit_from(FASTCALL_ARGS) {
   }
 }
 
-PyObject* unit_m_from(FASTCALL_ARGS) {
+PyObject* unit_m_from(QUDIM_FASTCALL_PARAMS) {
   try {
-    PyObject* a[1];
-    if (!bind_args(kMFromSig, args, nargs, kwnames, a)) return nullptr;
+    QUDIM_BIND(kMFromSig, a, 1);
     const std::optional<double> m = converted_magnitude(self, a[0]);
     if (!m) return nullptr;
     return PyFloat_FromDouble(*m);
@@ -428,21 +405,18 @@ PyObject* unit_m_from(FASTCALL_ARGS) {
 
 // ---- the type ----
 
-#define FAST (METH_FASTCALL | METH_KEYWORDS)
-#define METHOD(pyname, fn, doc) \
-  {pyname, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)), FAST, doc}
 
 PyMethodDef unit_methods[] = {
-    METHOD("is_compatible_with", unit_is_compatible_with, "is_compatible_with($self, other)\n--\n\n"),
-    METHOD("compatible_units", unit_compatible_units, "compatible_units($self)\n--\n\n"),
-    METHOD("_units_str", unit_units_str, "_units_str($self)\n--\n\n"),
-    METHOD("_units_dict", unit_units_dict, "_units_dict($self)\n--\n\n"),
-    METHOD("__reduce__", unit_reduce, "__reduce__($self)\n--\n\n"),
-    METHOD("from_", unit_from, "from_($self, value)\n--\n\nConvert a Quantity to this Unit."),
-    METHOD("m_from", unit_m_from, "m_from($self, value)\n--\n\nGet magnitude of a Quantity in this Unit."),
-    METHOD("compare", unit_compare, "compare($self, other, op)\n--\n\nCompare to another Unit"),
-    METHOD("__copy__", unit_copy, "__copy__($self)\n--\n\n"),
-    METHOD("__deepcopy__", unit_deepcopy, "__deepcopy__($self, _memo)\n--\n\n"),
+    QUDIM_METHOD("is_compatible_with", unit_is_compatible_with, "is_compatible_with($self, other)\n--\n\n"),
+    QUDIM_METHOD("compatible_units", unit_compatible_units, "compatible_units($self)\n--\n\n"),
+    QUDIM_METHOD("_units_str", unit_units_str, "_units_str($self)\n--\n\n"),
+    QUDIM_METHOD("_units_dict", unit_units_dict, "_units_dict($self)\n--\n\n"),
+    QUDIM_METHOD("__reduce__", unit_reduce, "__reduce__($self)\n--\n\n"),
+    QUDIM_METHOD("from_", unit_from, "from_($self, value)\n--\n\nConvert a Quantity to this Unit."),
+    QUDIM_METHOD("m_from", unit_m_from, "m_from($self, value)\n--\n\nGet magnitude of a Quantity in this Unit."),
+    QUDIM_METHOD("compare", unit_compare, "compare($self, other, op)\n--\n\nCompare to another Unit"),
+    QUDIM_METHOD("__copy__", unit_copy, "__copy__($self)\n--\n\n"),
+    QUDIM_METHOD("__deepcopy__", unit_deepcopy, "__deepcopy__($self, _memo)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 
