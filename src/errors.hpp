@@ -68,6 +68,7 @@ class [[nodiscard]] Result {
   T* operator->() { return &std::get<0>(v_); }
   const T* operator->() const { return &std::get<0>(v_); }
   T& operator*() & { return std::get<0>(v_); }
+  const T& operator*() const& { return std::get<0>(v_); }
   const QudimError& error() const& { return std::get<1>(v_); }
   QudimError&& error() && { return std::get<1>(std::move(v_)); }
   QudimError take_error() { return std::get<1>(std::move(v_)); }

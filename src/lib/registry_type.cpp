@@ -51,6 +51,18 @@ PyObject* expression_quantity(PyObject* self, std::string_view expr) {
   return make_quantity(*m, std::move(units), handle_of(self));
 }
 
+/// Parses two unit texts and applies op(registry, units1, units2) under one
+/// lock; the lock is released when this returns, before any error is raised.
+template <class T, class Op>
+Result<T> on_two_units(PyObject* self, std::string_view text1, std::string_view text2, Op op) {
+  RegistryLock lock(handle_of(self));
+  Result<UnitsContainer> u1 = lock->parse_unit_expr(text1);
+  if (!u1) return u1.take_error();
+  Result<UnitsContainer> u2 = lock->parse_unit_expr(text2);
+  if (!u2) return u2.take_error();
+  return op(lock.registry(), *u1, *u2);
+}
+
 // ---- constructor, attributes, protocol slots ----
 
 const char* const kNoParams[] = {nullptr};
@@ -254,13 +266,10 @@ PyObject* registry_convert(QUDIM_FASTCALL_PARAMS) {
         !extract_str(a[2], "dst", dst)) {
       return nullptr;
     }
-    RegistryLock lock(handle_of(self));
-    Result<UnitsContainer> s = lock->parse_unit_expr(src);
-    if (!s) return lock.unlock(), raise(s.error());
-    Result<UnitsContainer> d = lock->parse_unit_expr(dst);
-    if (!d) return lock.unlock(), raise(d.error());
-    Result<double> r = lock->convert(value, *s, *d);
-    lock.unlock();
+    const Result<double> r = on_two_units<double>(
+        self, src, dst, [&](UnitRegistry& reg, const UnitsContainer& s, const UnitsContainer& d) {
+          return reg.convert(value, s, d);
+        });
     if (!r) return raise(r.error());
     return PyFloat_FromDouble(*r);
   } catch (...) {
@@ -331,13 +340,10 @@ PyObject* registry_get_conversion_factor(QUDIM_FASTCALL_PARAMS) {
     QUDIM_BIND(factor_sig, a, 2);
     std::string_view src, dst;
     if (!extract_str(a[0], "src", src) || !extract_str(a[1], "dst", dst)) return nullptr;
-    RegistryLock lock(handle_of(self));
-    Result<UnitsContainer> s = lock->parse_unit_expr(src);
-    if (!s) return lock.unlock(), raise(s.error());
-    Result<UnitsContainer> d = lock->parse_unit_expr(dst);
-    if (!d) return lock.unlock(), raise(d.error());
-    Result<double> r = lock->get_conversion_factor(*s, *d);
-    lock.unlock();
+    const Result<double> r = on_two_units<double>(
+        self, src, dst, [](UnitRegistry& reg, const UnitsContainer& s, const UnitsContainer& d) {
+          return reg.get_conversion_factor(s, d);
+        });
     if (!r) return raise(r.error());
     return PyFloat_FromDouble(*r);
   } catch (...) {
@@ -466,17 +472,16 @@ PyObject* registry_is_compatible_with(QUDIM_FASTCALL_PARAMS) {
     QUDIM_BIND(compat2, a, 2);
     std::string_view u1, u2;
     if (!extract_str(a[0], "unit1", u1) || !extract_str(a[1], "unit2", u2)) return nullptr;
-    RegistryLock lock(handle_of(self));
-    Result<UnitsContainer> p1 = lock->parse_unit_expr(u1);
-    if (!p1) return lock.unlock(), raise(p1.error());
-    Result<UnitsContainer> p2 = lock->parse_unit_expr(u2);
-    if (!p2) return lock.unlock(), raise(p2.error());
-    Result<UnitsContainer> d1 = lock->get_dimensionality(*p1);
-    if (!d1) return lock.unlock(), raise(d1.error());
-    Result<UnitsContainer> d2 = lock->get_dimensionality(*p2);
-    lock.unlock();
-    if (!d2) return raise(d2.error());
-    return PyBool_FromLong(*d1 == *d2);
+    const Result<bool> r = on_two_units<bool>(
+        self, u1, u2, [](UnitRegistry& reg, const UnitsContainer& p1, const UnitsContainer& p2) -> Result<bool> {
+          Result<UnitsContainer> d1 = reg.get_dimensionality(p1);
+          if (!d1) return d1.take_error();
+          Result<UnitsContainer> d2 = reg.get_dimensionality(p2);
+          if (!d2) return d2.take_error();
+          return *d1 == *d2;
+        });
+    if (!r) return raise(r.error());
+    return PyBool_FromLong(r.value());
   } catch (...) {
     return raise_from_current_exception();
   }
