@@ -10,7 +10,7 @@ PY312 := $(shell if python3.12 --version >/dev/null 2>&1; then echo python3.12; 
 	elif PYENV_VERSION=3.12 python3.12 --version >/dev/null 2>&1; then echo "PYENV_VERSION=3.12 python3.12"; \
 	else echo python3.12; fi)
 
-.PHONY: all demo test core-test py-test install venv bench clean dev-test
+.PHONY: all demo test core-test py-test install venv bench clean dev-test wheel-test fuzz sanitize valgrind
 
 all: install
 
@@ -50,8 +50,60 @@ dev-test: venv
 	cp -r python/qudimrs build/$(DEV)/pkg/ && cp build/$(DEV)/_core*.so build/$(DEV)/pkg/qudimrs/
 	PYTHONPATH=build/$(DEV)/pkg $(VPY) -m pytest -q $(TESTS)
 
+# The core tests and the whole pytest suite against ASan + UBSan builds in
+# build/sanitize-core and build/sanitize. The interpreter's own allocations
+# outlive it, so leaks are checked on the core tests only (and by
+# tests/python/test_leaks.py).
+SAN_ENV := ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	PYTHONMALLOC=malloc LD_PRELOAD=$(shell g++ -print-file-name=libasan.so)
+sanitize: venv
+	cmake -S . -B build/sanitize-core -DQUDIM_BUILD_TESTS=ON -DQUDIM_BUILD_MODULE=OFF -DQUDIM_SANITIZE=ON \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build/sanitize-core -j $(JOBS) --target core_tests
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 build/sanitize-core/core_tests
+	cmake -S . -B build/sanitize -DQUDIM_BUILD_MODULE=ON -DQUDIM_BUILD_TESTS=OFF -DQUDIM_SANITIZE=ON \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython_EXECUTABLE=$(abspath $(VPY)) >/dev/null
+	cmake --build build/sanitize -j $(JOBS) --target _core
+	rm -rf build/sanitize/pkg && mkdir -p build/sanitize/pkg
+	cp -r python/qudimrs build/sanitize/pkg/ && cp build/sanitize/_core*.so build/sanitize/pkg/qudimrs/
+	$(SAN_ENV) PYTHONPATH=build/sanitize/pkg $(VPY) -m pytest -q -p no:cacheprovider $(TESTS)
+
+# Memory errors and leaks of the core tests under valgrind.
+valgrind: core-test
+	valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect --error-exitcode=1 \
+		build/core/core_tests --gtest_brief=1
+
+# libFuzzer targets (clang + ASan + UBSan) in build/fuzz, each run for
+# FUZZ_SECONDS on a corpus seeded from the built-in texts.
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS := parse_definitions_fuzz eval_simple_expr_fuzz relation_fuzz parse_unit_expr_fuzz define_convert_fuzz
+CLANGXX := $(shell command -v clang++ || command -v clang++-14)
+fuzz:
+	@if [ -z "$(CLANGXX)" ] || [ ! -d /usr/lib/llvm-14/lib/clang ]; then \
+		DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-14 libclang-rt-14-dev >/dev/null; fi
+	cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=$(or $(CLANGXX),clang++-14) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DQUDIM_BUILD_FUZZ=ON -DQUDIM_BUILD_MODULE=OFF -DQUDIM_BUILD_TESTS=OFF >/dev/null
+	cmake --build build/fuzz -j $(JOBS)
+	python3 fuzz/make_seeds.py build/fuzz/seeds
+	set -e; for t in $(FUZZ_TARGETS); do \
+		echo "== $$t"; mkdir -p build/fuzz/corpus/$$t; \
+		build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+			-dict=fuzz/units.dict -artifact_prefix=build/fuzz/ -print_final_stats=1 \
+			build/fuzz/corpus/$$t build/fuzz/seeds/$$t 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' ; \
+		test $${PIPESTATUS[0]} -eq 0; \
+	done
+
 bench: install
 	$(VPY) bench/bench.py
+
+# Builds a wheel, installs it into a brand-new venv and runs the Python tests
+# against that install (from outside the source tree).
+wheel-test: venv
+	rm -rf dist build/wheel-venv
+	$(VPY) -m pip wheel -q --no-build-isolation --no-deps -w dist .
+	$(PY312) -m venv build/wheel-venv
+	build/wheel-venv/bin/python -m pip install -q dist/qudimrs-*.whl pytest hypothesis mypy
+	cd build && wheel-venv/bin/python -m pytest -q -p no:cacheprovider ../tests/python
 
 clean:
 	rm -rf build dist $(VENV)
