@@ -129,15 +129,18 @@ PyObject* registry_iter(PyObject* self) {
   }
 }
 
-PyObject* registry_getattro(PyObject* self, PyObject* name) {
+// Unit lookup by attribute (`ureg.meter`) runs only after ordinary lookup
+// failed: the type's attribute hook is the interpreter's own dispatcher for
+// classes with a __getattr__ (see create_registry_type), so ordinary members
+// cost nothing extra.
+const char* const getattr_names[] = {"name"};
+const Signature getattr_sig{"UnitRegistry.__getattr__()", getattr_names, 1, 1};
+PyObject* registry_getattr(QUDIM_FASTCALL_PARAMS) {
   try {
-    // Members of the class (methods, properties, dunders) come first; looking
-    // in the type avoids raising and clearing an AttributeError per unit access.
-    if (_PyType_Lookup(Py_TYPE(self), name) != nullptr) return PyObject_GenericGetAttr(self, name);
-    Py_ssize_t len = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(name, &len);
-    if (data == nullptr) return nullptr;
-    const std::string_view text(data, static_cast<std::size_t>(len));
+    QUDIM_BIND(getattr_sig, a, 1);
+    PyObject* name = a[0];
+    std::string_view text;
+    if (!extract_str(name, "name", text)) return nullptr;
     if (!text.empty() && text[0] == '_') {
       return PyErr_Format(PyExc_AttributeError, "'UnitRegistry' object has no attribute '%U'", name);
     }
@@ -522,6 +525,7 @@ PyObject* registry_parse_unit_name(QUDIM_FASTCALL_PARAMS) {
 
 
 PyMethodDef registry_methods[] = {
+    QUDIM_METHOD("__getattr__", registry_getattr, "__getattr__($self, name)\n--\n\n"),
     QUDIM_METHOD("_f64_quantity", registry_f64_quantity,
            "_f64_quantity($self, value, units=None)\n--\n\n"
            "Fast path: f64 magnitude + unit string, no type dispatch needed."),
@@ -577,7 +581,6 @@ PyType_Slot registry_slots[] = {
     {Py_tp_doc, const_cast<char*>("UnitRegistry(**kwargs)\n--\n\n")},
     {Py_tp_new, reinterpret_cast<void*>(registry_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(registry_dealloc)},
-    {Py_tp_getattro, reinterpret_cast<void*>(registry_getattro)},
     {Py_tp_iter, reinterpret_cast<void*>(registry_iter)},
     {Py_sq_contains, reinterpret_cast<void*>(registry_contains)},
     {Py_tp_methods, registry_methods},
@@ -591,7 +594,20 @@ PyType_Spec registry_spec = {"qudimrs._core.UnitRegistry", sizeof(PyUnitRegistry
 }  // namespace
 
 PyTypeObject* create_registry_type() {
-  return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&registry_spec));
+  // The interpreter specialises `ureg.method(...)` (no bound method object
+  // per call) only for types whose attribute hook is the generic one or its
+  // dispatcher for classes that define __getattr__. That dispatcher is not
+  // exported, so it is taken from a throwaway class with a __getattr__.
+  PyObject* probe = PyObject_CallFunction(reinterpret_cast<PyObject*>(&PyType_Type), "s(){sO}",
+                                          "probe", "__getattr__", Py_None);
+  if (probe == nullptr) return nullptr;
+  const getattrofunc dispatcher = reinterpret_cast<PyTypeObject*>(probe)->tp_getattro;
+  Py_DECREF(probe);
+  PyTypeObject* type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&registry_spec));
+  if (type == nullptr) return nullptr;
+  type->tp_getattro = dispatcher;
+  PyType_Modified(type);
+  return type;
 }
 
 }  // namespace qudim::py
