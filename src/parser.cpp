@@ -285,6 +285,8 @@ std::optional<PrefixDef> read_prefix(std::string_view left, std::string_view rig
   if (!value) return std::nullopt;
   PrefixDef def;
   def.name = std::string(strip_dashes(left));
+  // A nameless prefix could never be used: the line is unusable.
+  if (def.name.empty()) return std::nullopt;
   def.value = *value;
   for (std::size_t k = 1; k < pieces.size(); ++k) {
     const std::string_view name = strip_dashes(trim(pieces[k]));
@@ -417,7 +419,11 @@ void read_definition(std::string_view line, std::vector<Definition>& out) {
     out.emplace_back(std::move(def));
     return;
   }
-  out.emplace_back(read_unit(line));
+  UnitDef unit = read_unit(line);
+  // A nameless unit line (`= 5`) is unusable: registered, its name's plural
+  // "s" would take the second's symbol away.
+  if (unit.name.empty()) return;
+  out.emplace_back(std::move(unit));
 }
 
 }  // namespace

@@ -289,17 +289,20 @@ std::string UnitsContainer::to_string() const {
   if (empty()) return "dimensionless";
   std::string num;
   std::string den;
+  // Counted, not judged by the text: a term can be empty (an empty name).
+  std::size_t num_terms = 0;
+  std::size_t den_terms = 0;
   for (const Entry* e : sorted_by_name(*this)) {
     if (e->exponent > 0.0) {
-      if (!num.empty()) num += " * ";
+      if (num_terms++ > 0) num += " * ";
       append_term(num, e->name, e->exponent);
     } else if (e->exponent < 0.0) {
-      if (!den.empty()) den += " * ";
+      if (den_terms++ > 0) den += " * ";
       append_term(den, e->name, e->exponent);
     }
   }
-  if (den.empty()) return num;
-  if (num.empty()) return "1 / " + den;
+  if (den_terms == 0) return num;
+  if (num_terms == 0) return "1 / " + den;
   return num + " / " + den;
 }
 

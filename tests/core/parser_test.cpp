@@ -176,6 +176,8 @@ TEST(ParserTest, Prefixes) {
       {"foo- = 2 * (3 + 4", {"Prefix foo|14|~|"}},
       {"pi- = π / 2 = p", {"Prefix pi|1.5707963267948966|p|"}},
       {"neg- = -1e-3", {"Prefix neg|-0.001|~|"}},
+      {"- = 5 = x", {}},  // no name: unusable
+      {"-- = 5", {}},
       {"deep- = " + repeat("(", 100'000) + "2" + repeat(")", 100'000) + " = d-",
        {"Prefix deep|2|d|"}},
   });
@@ -209,6 +211,10 @@ TEST(ParserTest, Units) {
       {"foo = [a] / [b]", {"Unit foo|[a] / [b]|~||~|[a] / [b]"}},
       {"foo = [length", {"Unit foo|[length|~||~|~"}},
       {"foo =", {"Unit foo||~||~|~"}},
+      // No name: unusable (it would register "s" as its plural).
+      {"= 5", {}},
+      {" = 5 = sym", {}},
+      {"; offset: 3 = f", {}},
   });
 }
 
@@ -231,7 +237,12 @@ TEST(ParserTest, LongInputs) {
   constexpr int kCount = 100'000;
   std::string lines;
   for (int k = 0; k < kCount; ++k) {
-    lines += "u" + std::to_string(k) + " = " + std::to_string(k) + "\n";
+    // Appended piece by piece: `"u" + std::string` trips a false -Wrestrict in GCC 12.
+    lines += 'u';
+    lines += std::to_string(k);
+    lines += " = ";
+    lines += std::to_string(k);
+    lines += '\n';
   }
   const std::vector<Definition> defs = parse_definitions(lines);
   ASSERT_EQ(defs.size(), static_cast<std::size_t>(kCount));

@@ -200,3 +200,20 @@ TEST(UnitsContainerStorage, LargeMapCancellationKeepsOrderAcrossReads) {
 
 }  // namespace
 }  // namespace qudim
+
+namespace qudim {
+namespace {
+
+TEST(UnitsContainerText, EmptyNamesStillCountAsTerms) {
+  UnitsContainer c;
+  c.push_back_unchecked("meter", 1);
+  c.push_back_unchecked("", -1);
+  EXPECT_EQ(c.to_string(), "meter / ");
+  UnitsContainer d;
+  d.push_back_unchecked("", 1);
+  d.push_back_unchecked("b", 1);
+  EXPECT_EQ(d.to_string(), " * b");
+}
+
+}  // namespace
+}  // namespace qudim
