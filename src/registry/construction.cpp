@@ -66,7 +66,6 @@ detail::Layer build_layer(std::string_view main_text, std::string_view constants
   for (const Definition& record : records) {
     if (const auto* prefix = std::get_if<PrefixDef>(&record)) impl.store_prefix(*prefix);
   }
-  impl.rebuild_strip_list();
 
   std::vector<UnitDef*> pending;
   std::vector<const AliasDef*> aliases;

@@ -46,7 +46,15 @@ Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
       saved.pop_back();
     }
     c = frame.op;
-    if (c != Op::Pow) acc.mul_in_place(inner, c == Op::Mul ? e : -e);
+    if (c == Op::Pow) return;
+    const double power = c == Op::Mul ? e : -e;
+    // With nothing before the group its result is taken over whole: copying
+    // it entry by entry at every level would make deep nesting quadratic.
+    if (!frame.saved && power == 1.0) {
+      acc = std::move(inner);
+    } else {
+      acc.mul_in_place(inner, power);
+    }
   };
 
   const std::size_t n = tokens.size();

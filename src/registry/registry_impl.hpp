@@ -28,12 +28,6 @@ struct StringHash {
 template <class V>
 using StringMap = std::unordered_map<std::string, V, StringHash, std::equal_to<>>;
 
-/// One prefix spelling with the factor it strips with.
-struct StripEntry {
-  std::string spelling;
-  double factor;
-};
-
 /// One layer of definitions. The built-in layer is built once per process
 /// and shared read-only; each registry keeps its own additions in another.
 struct Layer {
@@ -41,10 +35,11 @@ struct Layer {
   StringMap<PrefixEntry> prefixes;
   StringMap<std::string> unit_lookup;    // spelling -> canonical unit name
   StringMap<std::string> prefix_lookup;  // spelling -> prefix name
-  // Every prefix spelling, longest first. In a registry's own layer it is
-  // filled only once the registry has prefixes of its own, and then covers
-  // both layers.
-  std::vector<StripEntry> prefix_strip_list;
+  // The distinct lengths of the prefix spellings, longest first: stripping
+  // tries the name's head of each length, so its cost does not grow with the
+  // number of prefixes. In a registry's own layer it is filled only once the
+  // registry has prefixes of its own, and then covers both layers.
+  std::vector<std::size_t> prefix_lengths;
 };
 
 /// Value of `map[key]` in `own`, else in `base` (which may be null), else null.
@@ -129,8 +124,8 @@ struct UnitRegistry::Impl {
     return detail::find_layered(own.prefix_lookup, base ? &base->prefix_lookup : nullptr,
                                 spelling);
   }
-  const std::vector<detail::StripEntry>& strip_list() const noexcept {
-    return (own.prefixes.empty() && base) ? base->prefix_strip_list : own.prefix_strip_list;
+  const std::vector<std::size_t>& prefix_lengths() const noexcept {
+    return (own.prefixes.empty() && base) ? base->prefix_lengths : own.prefix_lengths;
   }
 
   /// Prefix stripping without allocating: the unit entry and prefix factor.
@@ -138,10 +133,8 @@ struct UnitRegistry::Impl {
   /// A registered spelling, else one prefix plus a registered spelling.
   const UnitEntry* resolve_entry(std::string_view name, double& factor) const noexcept;
 
-  /// Stores a prefix without touching the strip list or the memos.
+  /// Stores a prefix and the lengths of its spellings; the memos stay.
   void store_prefix(const PrefixDef& def);
-  /// Rebuilds the strip list from every prefix spelling of both layers.
-  void rebuild_strip_list();
   void store_unit(UnitEntry&& entry);
   void clear_memos() noexcept;
   /// The reduced entry of a unit definition, its name, aliases and symbol

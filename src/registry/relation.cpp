@@ -159,6 +159,13 @@ Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl,
     const double power = c == Op::Mul ? e : -e;
     const double scale = e == 1.0 ? fg : std::pow(fg, e);
     f = c == Op::Mul ? f * scale : f / scale;
+    // With nothing before the group its maps are taken over whole (see
+    // eval_unit_expr).
+    if (!frame.saved && power == 1.0) {
+      roots = std::move(group_roots);
+      dims = std::move(group_dims);
+      return;
+    }
     roots.mul_in_place(group_roots, power);
     dims.mul_in_place(group_dims, power);
   };

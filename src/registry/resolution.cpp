@@ -5,14 +5,19 @@ namespace qudim {
 
 const UnitEntry* UnitRegistry::Impl::strip_prefix(std::string_view name,
                                                   double& factor) const noexcept {
-  for (const detail::StripEntry& p : strip_list()) {
-    if (name.size() <= p.spelling.size() || !name.starts_with(p.spelling)) continue;
+  // Longest prefix first; two spellings of one length never both begin a name.
+  for (const std::size_t length : prefix_lengths()) {
+    if (length >= name.size()) continue;
+    const std::string* prefix = find_prefix_spelling(name.substr(0, length));
+    if (prefix == nullptr) continue;
+    const PrefixEntry* p = find_prefix(*prefix);
+    if (p == nullptr) continue;
     // A shorter prefix is still tried when this rest does not resolve
     // ("dam" is deca + m), but the rest is never stripped again.
-    const std::string* canonical = find_spelling(name.substr(p.spelling.size()));
+    const std::string* canonical = find_spelling(name.substr(length));
     if (canonical == nullptr) continue;
     if (const UnitEntry* entry = find_unit(*canonical)) {
-      factor = p.factor;
+      factor = p->factor;
       return entry;
     }
   }

@@ -1,7 +1,8 @@
 // The store: putting prefixes and units into the registry's own layer, the
-// prefix strip list, and the registry's lifetime.
-#include <algorithm>  // std::sort
-#include <utility>    // std::move
+// prefix spelling lengths, and the registry's lifetime.
+#include <algorithm>   // std::lower_bound
+#include <functional>  // std::greater
+#include <utility>     // std::move
 
 #include "registry/registry_impl.hpp"  // UnitRegistry::Impl, detail::Layer
 
@@ -13,33 +14,20 @@ UnitRegistry& UnitRegistry::operator=(UnitRegistry&&) noexcept = default;
 UnitRegistry::~UnitRegistry() = default;
 
 void UnitRegistry::Impl::store_prefix(const PrefixDef& def) {
-  detail::assign(own.prefix_lookup, def.name, def.name);
-  if (def.symbol) detail::assign(own.prefix_lookup, *def.symbol, def.name);
-  for (const std::string& alias : def.aliases) detail::assign(own.prefix_lookup, alias, def.name);
-  own.prefixes.insert_or_assign(def.name, PrefixEntry{def.aliases, def.symbol, def.value});
-}
-
-void UnitRegistry::Impl::rebuild_strip_list() {
-  // Built from the spellings rather than the prefix entries, so a spelling
-  // strips with the current factor of the prefix it names, also after that
-  // prefix was redefined without it.
-  std::vector<detail::StripEntry> list;
-  const auto add_spellings = [&](const detail::StringMap<std::string>& lookup, bool shadowed) {
-    for (const auto& [spelling, prefix_name] : lookup) {
-      if (spelling.empty()) continue;
-      if (shadowed && own.prefix_lookup.find(spelling) != own.prefix_lookup.end()) continue;
-      if (const PrefixEntry* p = find_prefix(prefix_name)) list.push_back({spelling, p->factor});
-    }
+  // The first own prefix starts the own length list from the built-in one.
+  if (own.prefixes.empty() && base) own.prefix_lengths = base->prefix_lengths;
+  const auto note = [&](const std::string& spelling) {
+    detail::assign(own.prefix_lookup, spelling, def.name);
+    if (spelling.empty()) return;  // never strips anything
+    auto& lengths = own.prefix_lengths;
+    const auto at = std::lower_bound(lengths.begin(), lengths.end(), spelling.size(),
+                                     std::greater<>());
+    if (at == lengths.end() || *at != spelling.size()) lengths.insert(at, spelling.size());
   };
-  add_spellings(own.prefix_lookup, false);
-  if (base) add_spellings(base->prefix_lookup, true);
-  // Longest first; equal lengths never both begin one name, the byte order
-  // among them only makes the list reproducible.
-  std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
-    if (a.spelling.size() != b.spelling.size()) return a.spelling.size() > b.spelling.size();
-    return a.spelling < b.spelling;
-  });
-  own.prefix_strip_list = std::move(list);
+  note(def.name);
+  if (def.symbol) note(*def.symbol);
+  for (const std::string& alias : def.aliases) note(alias);
+  own.prefixes.insert_or_assign(def.name, PrefixEntry{def.aliases, def.symbol, def.value});
 }
 
 void UnitRegistry::Impl::store_unit(UnitEntry&& entry) {
@@ -71,7 +59,6 @@ void UnitRegistry::Impl::clear_memos() noexcept {
 
 void UnitRegistry::add_prefix(const PrefixDef& def) {
   impl_->store_prefix(def);
-  impl_->rebuild_strip_list();
   impl_->clear_memos();
 }
 
