@@ -57,6 +57,13 @@ std::size_t trailing_space_len(std::string_view text, std::size_t end) noexcept 
 }  // namespace
 
 std::string_view trim(std::string_view text) noexcept {
+  // Nearly every text starts and ends with a visible ASCII character, and
+  // then there is nothing to decode.
+  if (!text.empty()) {
+    const auto first = static_cast<unsigned char>(text.front());
+    const auto last = static_cast<unsigned char>(text.back());
+    if (first > 0x20 && first < 0x80 && last > 0x20 && last < 0x80) return text;
+  }
   std::size_t b = 0;
   while (b < text.size()) {
     std::size_t len = 0;

@@ -107,8 +107,8 @@ bool finish(const Signature& sig, PyObject** out, const std::vector<const char*>
 
 }  // namespace
 
-bool bind_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-               PyObject** out) {
+bool bind_args_matching(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames, PyObject** out) {
   for (int i = 0; i < sig.count; ++i) out[i] = nullptr;
   if (nargs > sig.count) return too_many_positional(sig, nargs);
   for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];

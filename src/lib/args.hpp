@@ -20,10 +20,23 @@ struct Signature {
   int positional_only = 0;
 };
 
+/// bind_args for calls with keywords or a wrong argument count.
+bool bind_args_matching(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames, PyObject** out);
+
 /// Matches vectorcall-style arguments; out[i] receives a borrowed reference
 /// or nullptr for a parameter not given. False with TypeError set on mismatch.
-bool bind_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-               PyObject** out);
+inline bool bind_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames, PyObject** out) {
+  // The common call, positional arguments in the accepted range, has
+  // nothing to match or report.
+  if (kwnames == nullptr && nargs >= sig.required && nargs <= sig.count) {
+    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
+    for (Py_ssize_t i = nargs; i < sig.count; ++i) out[i] = nullptr;
+    return true;
+  }
+  return bind_args_matching(sig, args, nargs, kwnames, out);
+}
 /// Binds a method without parameters (surplus arguments get the same texts).
 bool bind_no_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 /// The same for a tuple and an optional dict (type constructors).

@@ -6,7 +6,7 @@
 
 #include <cstdint>   // int32_t
 #include <optional>  // std::optional
-#include <utility>   // std::move
+#include <utility>   // std::move, std::exchange
 
 #include "lib/handle.hpp"       // RegistryHandle
 #include "units_container.hpp"  // UnitsContainer
@@ -69,6 +69,34 @@ PyObject* make_quantity_with_cache(double magnitude, UnitsContainer&& units,
                                    const RegistryHandle& handle, PyObject* cache);
 /// A new Unit.
 PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle);
+
+/// Memory for a Quantity object (initialised as a new reference, members
+/// not yet constructed), reused from released ones when there are some.
+PyQuantity* alloc_quantity();
+/// Takes back the memory of a Quantity whose members are destroyed.
+void free_quantity(PyQuantity* q);
+
+/// A Quantity with empty units, made before the registry lock is taken and
+/// completed under it: a memoised unit map is copied straight into the
+/// object, once, instead of out of the memo and then into the object.
+/// Python never sees the object before take(); otherwise it is released.
+class PendingQuantity {
+ public:
+  /// Check ok() afterwards (false with MemoryError set).
+  PendingQuantity(double magnitude, const RegistryHandle& handle);
+  PendingQuantity(const PendingQuantity&) = delete;
+  PendingQuantity& operator=(const PendingQuantity&) = delete;
+  ~PendingQuantity() { Py_XDECREF(reinterpret_cast<PyObject*>(q_)); }
+  bool ok() const { return q_ != nullptr; }
+  PyQuantity* operator->() const { return q_; }
+  /// Copies units into the (still empty) object's unit map.
+  void set_units(const UnitsContainer& units);
+  /// The finished object, handed over as a new reference.
+  PyObject* take() { return reinterpret_cast<PyObject*>(std::exchange(q_, nullptr)); }
+
+ private:
+  PyQuantity* q_;
+};
 
 /// A copy of a Quantity argument's record.
 struct QuantityCopy {

@@ -80,7 +80,7 @@ void quantity_dealloc(PyObject* self) {
   q->registry.~RegistryHandle();
   Py_CLEAR(q->dimensionality_cache);
   PyTypeObject* type = Py_TYPE(self);
-  type->tp_free(self);
+  free_quantity(q);
   Py_DECREF(type);
 }
 

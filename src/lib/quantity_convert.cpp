@@ -24,12 +24,23 @@ struct Converted {
   UnitsContainer units;
 };
 
+/// m in units u converted to the unit text; target is set to the parsed
+/// text (the registry's memo entry or scratch, valid under the lock only).
+Result<double> convert_to_text(UnitRegistry& reg, double m, const UnitsContainer& u,
+                               std::string_view text, UnitsContainer& scratch,
+                               const UnitsContainer*& target) {
+  Result<const UnitsContainer*> parsed = reg.parse_unit_expr_ref(text, scratch);
+  if (!parsed) return parsed.take_error();
+  target = *parsed;
+  return reg.convert(m, u, *target);
+}
+
 Result<Converted> to_units(UnitRegistry& reg, double m, const UnitsContainer& u, std::string_view text) {
-  Result<UnitsContainer> target = reg.parse_unit_expr(text);
-  if (!target) return target.take_error();
-  Result<double> value = reg.convert(m, u, *target);
+  UnitsContainer scratch;
+  const UnitsContainer* target = nullptr;
+  Result<double> value = convert_to_text(reg, m, u, text, scratch, target);
   if (!value) return value.take_error();
-  return Converted{*value, std::move(*target)};
+  return Converted{*value, *target};
 }
 
 /// Only the multiplicative factor applies: an offset unit's zero point plays
@@ -216,9 +227,19 @@ QUDIM_FASTCALL(quantity_to) {
     if (!extract_str(a[0], "units", units)) return nullptr;
     PyQuantity* q = as_quantity(self);
     BORROW(SharedBorrow, q);
-    return new_quantity(q, [&](UnitRegistry& r, double m, const UnitsContainer& u) {
-      return to_units(r, m, u, units);
-    });
+    // The result is made first, so the target units go from the memo
+    // straight into it under the lock.
+    PendingQuantity result(0.0, q->registry);
+    if (!result.ok()) return nullptr;
+    RegistryLock lock(q->registry);
+    UnitsContainer scratch;
+    const UnitsContainer* target = nullptr;
+    Result<double> value = convert_to_text(lock.registry(), q->magnitude, q->units, units, scratch, target);
+    if (!value) return lock.unlock(), raise(value.error());
+    result.set_units(*target);
+    lock.unlock();
+    result->magnitude = *value;
+    return result.take();
   } catch (...) {
     return raise_from_current_exception();
   }
@@ -247,10 +268,12 @@ QUDIM_FASTCALL(quantity_m_as) {
     PyQuantity* q = as_quantity(self);
     BORROW(SharedBorrow, q);
     RegistryLock lock(q->registry);
-    Result<Converted> r = to_units(lock.registry(), q->magnitude, q->units, units);
+    UnitsContainer scratch;
+    const UnitsContainer* target = nullptr;
+    Result<double> value = convert_to_text(lock.registry(), q->magnitude, q->units, units, scratch, target);
     lock.unlock();
-    if (!r) return raise(r.error());
-    return PyFloat_FromDouble(r->magnitude);
+    if (!value) return raise(value.error());
+    return PyFloat_FromDouble(*value);
   } catch (...) {
     return raise_from_current_exception();
   }

@@ -26,11 +26,15 @@ const RegistryHandle& handle_of(PyObject* self) { return as_registry(self)->regi
 /// The quantity a value and optional unit text make in this registry (the
 /// tail shared by _f64_quantity and _scalar_quantity).
 PyObject* number_quantity(PyObject* self, double value, std::optional<std::string_view> units) {
+  PendingQuantity q(value, handle_of(self));
+  if (!q.ok()) return nullptr;
   RegistryLock lock(handle_of(self));
-  Result<UnitsContainer> parsed = lock->parse_unit_expr(units.value_or("dimensionless"));
+  UnitsContainer scratch;
+  Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(units.value_or("dimensionless"), scratch);
+  if (!parsed) return lock.unlock(), raise(parsed.error());
+  q.set_units(**parsed);
   lock.unlock();
-  if (!parsed) return raise(parsed.error());
-  return make_quantity(value, std::move(*parsed), handle_of(self));
+  return q.take();
 }
 
 /// parse_expression's body for an already converted text.
@@ -56,11 +60,15 @@ PyObject* expression_quantity(PyObject* self, std::string_view expr) {
 template <class T, class Op>
 Result<T> on_two_units(PyObject* self, std::string_view text1, std::string_view text2, Op op) {
   RegistryLock lock(handle_of(self));
-  Result<UnitsContainer> u1 = lock->parse_unit_expr(text1);
+  // Memo entries stay put while others are added, so the first survives
+  // parsing the second.
+  UnitsContainer scratch1;
+  UnitsContainer scratch2;
+  Result<const UnitsContainer*> u1 = lock->parse_unit_expr_ref(text1, scratch1);
   if (!u1) return u1.take_error();
-  Result<UnitsContainer> u2 = lock->parse_unit_expr(text2);
+  Result<const UnitsContainer*> u2 = lock->parse_unit_expr_ref(text2, scratch2);
   if (!u2) return u2.take_error();
-  return op(lock.registry(), *u1, *u2);
+  return op(lock.registry(), **u1, **u2);
 }
 
 // ---- constructor, attributes, protocol slots ----

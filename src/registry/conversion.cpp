@@ -10,8 +10,13 @@ namespace {
 
 /// One side of a conversion, reduced in a single walk over its entries.
 struct Side {
+  Side() = default;
+  Side(const Side&) = delete;
+  Side& operator=(const Side&) = delete;
+
   double factor = 1.0;
-  UnitsContainer dims;
+  UnitsContainer dims;                     // built unless the side is one unit
+  const UnitsContainer* dims_view = &dims;  // the side's dimensionality
   bool has_offset = false;
   const detail::CachedUnit* single = nullptr;  // the info of a side's only entry
 };
@@ -19,6 +24,18 @@ struct Side {
 /// Factor product, dimensionality and offset presence of one side; the
 /// first spelling that does not resolve is the error.
 Status reduce_side(UnitRegistry::Impl& impl, const UnitsContainer& units, Side& side) {
+  if (units.size() == 1 && units[0].exponent == 1.0) {
+    // One unit to the first power (most conversions): its memoised
+    // dimensionality is the side's, no need to build a copy.
+    auto info = impl.cached_info(units[0].name);
+    if (!info.ok()) return info.take_error();
+    const detail::CachedUnit& u = **info;
+    side.factor = u.factor;
+    side.dims_view = &u.dimensionality;
+    side.has_offset = u.offset != 0.0;
+    side.single = &u;
+    return {};
+  }
   for (const UnitsContainer::Entry& term : units) {
     auto info = impl.cached_info(term.name);
     if (!info.ok()) return info.take_error();
@@ -39,9 +56,9 @@ Status reduce_both(UnitRegistry::Impl& impl, const UnitsContainer& src, const Un
                    Side& s, Side& d) {
   if (Status st = reduce_side(impl, src, s); !st.ok()) return st;
   if (Status st = reduce_side(impl, dst, d); !st.ok()) return st;
-  if (!(s.dims == d.dims)) {
-    return QudimError::dimensionality(src.to_string(), dst.to_string(), std::move(s.dims),
-                                      std::move(d.dims));
+  if (!(*s.dims_view == *d.dims_view)) {
+    return QudimError::dimensionality(src.to_string(), dst.to_string(), *s.dims_view,
+                                      *d.dims_view);
   }
   return {};
 }

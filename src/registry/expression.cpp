@@ -103,17 +103,28 @@ Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
   return acc;
 }
 
-Result<UnitsContainer> UnitRegistry::parse_unit_expr(std::string_view text) {
+Result<const UnitsContainer*> UnitRegistry::parse_unit_expr_ref(std::string_view text,
+                                                                UnitsContainer& scratch) {
+  static const UnitsContainer dimensionless{};
   const std::string_view trimmed = trim(text);
-  if (trimmed.empty() || trimmed == "dimensionless") return UnitsContainer();
+  if (trimmed.empty() || trimmed == "dimensionless") return &dimensionless;
   auto& memo = impl_->parse_cache;
-  if (const auto it = memo.find(trimmed); it != memo.end()) return it->second;
+  if (const auto it = memo.find(trimmed); it != memo.end()) return &it->second;
   Result<UnitsContainer> parsed = eval_unit_expr(*impl_, tokenize_relation(trimmed));
-  if (parsed.ok() && memo.size() < kParseMemoCapacity &&
-      trimmed.size() <= kParseMemoMaxKeyBytes) {
-    memo.emplace(std::string(trimmed), *parsed);
+  if (!parsed) return parsed.take_error();
+  if (memo.size() < kParseMemoCapacity && trimmed.size() <= kParseMemoMaxKeyBytes) {
+    return &memo.emplace(std::string(trimmed), std::move(*parsed)).first->second;
   }
-  return parsed;
+  scratch = std::move(*parsed);
+  return &scratch;
+}
+
+Result<UnitsContainer> UnitRegistry::parse_unit_expr(std::string_view text) {
+  UnitsContainer scratch;
+  Result<const UnitsContainer*> parsed = parse_unit_expr_ref(text, scratch);
+  if (!parsed) return parsed.take_error();
+  if (*parsed == &scratch) return scratch;
+  return **parsed;
 }
 
 }  // namespace qudim

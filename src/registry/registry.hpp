@@ -115,6 +115,10 @@ class UnitRegistry {
 
   // --- unit expressions, root units, conversion, formatting ---
   Result<UnitsContainer> parse_unit_expr(std::string_view text);
+  /// parse_unit_expr without copying the result: the memo's own entry, or
+  /// `scratch` holding a result the memo does not keep. Valid until the
+  /// registry next changes, so copy it out before the lock is released.
+  Result<const UnitsContainer*> parse_unit_expr_ref(std::string_view text, UnitsContainer& scratch);
   Status ensure_unit_info_cached(std::string_view name);
   Result<double> get_unit_factor(std::string_view name);
   Result<std::pair<double, UnitsContainer>> get_root_units(const UnitsContainer& units);
