@@ -10,7 +10,7 @@ PY312 := $(shell if python3.12 --version >/dev/null 2>&1; then echo python3.12; 
 	elif PYENV_VERSION=3.12 python3.12 --version >/dev/null 2>&1; then echo "PYENV_VERSION=3.12 python3.12"; \
 	else echo python3.12; fi)
 
-.PHONY: all demo test core-test py-test install venv bench clean dev-test wheel-test fuzz sanitize valgrind
+.PHONY: all demo test core-test py-test install venv bench clean dev-test wheel-test fuzz sanitize sanitize-core valgrind
 
 all: install
 
@@ -56,11 +56,13 @@ dev-test: venv
 # tests/python/test_leaks.py).
 SAN_ENV := ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	PYTHONMALLOC=malloc LD_PRELOAD=$(shell g++ -print-file-name=libasan.so)
-sanitize: venv
+sanitize-core:
 	cmake -S . -B build/sanitize-core -DQUDIM_BUILD_TESTS=ON -DQUDIM_BUILD_MODULE=OFF -DQUDIM_SANITIZE=ON \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build build/sanitize-core -j $(JOBS) --target core_tests
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 build/sanitize-core/core_tests
+
+sanitize: venv sanitize-core
 	cmake -S . -B build/sanitize -DQUDIM_BUILD_MODULE=ON -DQUDIM_BUILD_TESTS=OFF -DQUDIM_SANITIZE=ON \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython_EXECUTABLE=$(abspath $(VPY)) >/dev/null
 	cmake --build build/sanitize -j $(JOBS) --target _core
