@@ -135,6 +135,7 @@ bool bind_args(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject*
   const Py_ssize_t nargs = args == nullptr ? 0 : PyTuple_GET_SIZE(args);
   if (nargs > sig.count) return too_many_positional(sig, nargs);
   for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = PyTuple_GET_ITEM(args, i);
+  if (kwargs == nullptr && nargs >= sig.required) return true;  // nothing to match or report
   std::vector<const char*> positional_only_used;
   if (kwargs != nullptr) {
     Py_ssize_t pos = 0;

@@ -253,8 +253,16 @@ QUDIM_FASTCALL(quantity_reduce) {
     // Unpickling calls Quantity(magnitude, text): a fresh default registry
     // parses the text back.
     const std::string units = unit_text(q);
-    return Py_BuildValue("O(ds#)", reinterpret_cast<PyObject*>(QuantityType), q->magnitude, units.data(),
-                         static_cast<Py_ssize_t>(units.size()));
+    // Packed directly: walking a Py_BuildValue format costs as much again.
+    PyObject* magnitude = PyFloat_FromDouble(q->magnitude);
+    PyObject* text = magnitude != nullptr ? str_of(units) : nullptr;
+    PyObject* args = text != nullptr ? PyTuple_Pack(2, magnitude, text) : nullptr;
+    Py_XDECREF(magnitude);
+    Py_XDECREF(text);
+    if (args == nullptr) return nullptr;
+    PyObject* reduced = PyTuple_Pack(2, reinterpret_cast<PyObject*>(QuantityType), args);
+    Py_DECREF(args);
+    return reduced;
   } catch (...) {
     return raise_from_current_exception();
   }

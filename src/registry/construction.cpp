@@ -108,9 +108,12 @@ detail::Layer build_layer(std::string_view main_text, std::string_view constants
   return std::move(impl.own);
 }
 
-UnitRegistry UnitRegistry::new_registry() {
+UnitRegistry UnitRegistry::new_registry() { return new_registry(detail::builtin_parse_memo()); }
+
+UnitRegistry UnitRegistry::new_registry(detail::SharedParseMemo& shared_memo) {
   auto impl = std::make_unique<Impl>();
   impl->base = default_layer();
+  impl->shared_parse_memo = &shared_memo;
   return UnitRegistry(std::move(impl));
 }
 

@@ -108,12 +108,25 @@ Result<const UnitsContainer*> UnitRegistry::parse_unit_expr_ref(std::string_view
   static const UnitsContainer dimensionless{};
   const std::string_view trimmed = trim(text);
   if (trimmed.empty() || trimmed == "dimensionless") return &dimensionless;
+  // Registries with nothing but the built-in layer all parse alike, so they
+  // share one memo (its own then only takes what that one has no room for).
+  detail::SharedParseMemo* shared = impl_->pristine() ? impl_->shared_parse_memo : nullptr;
+  if (shared != nullptr) {
+    if (const UnitsContainer* hit = shared->find(trimmed)) return hit;
+  }
   auto& memo = impl_->parse_cache;
-  if (const auto it = memo.find(trimmed); it != memo.end()) return &it->second;
+  if (!memo.empty()) {
+    if (const auto it = memo.find(trimmed); it != memo.end()) return &it->second;
+  }
   Result<UnitsContainer> parsed = eval_unit_expr(*impl_, tokenize_relation(trimmed));
   if (!parsed) return parsed.take_error();
-  if (memo.size() < kParseMemoCapacity && trimmed.size() <= kParseMemoMaxKeyBytes) {
-    return &memo.emplace(std::string(trimmed), std::move(*parsed)).first->second;
+  if (trimmed.size() <= kParseMemoMaxKeyBytes) {
+    if (shared != nullptr) {
+      if (const UnitsContainer* kept = shared->insert(trimmed, *parsed)) return kept;
+    }
+    if (memo.size() < kParseMemoCapacity) {
+      return &memo.emplace(std::string(trimmed), std::move(*parsed)).first->second;
+    }
   }
   scratch = std::move(*parsed);
   return &scratch;

@@ -2,6 +2,7 @@
 // its own " / " ("g * m ** 2 / K / s ** 2").
 #include <algorithm>  // std::sort
 #include <cmath>      // std::fabs, std::floor
+#include <vector>     // std::vector
 
 #include "number_text.hpp"             // append_plain_decimal, append_saturated_int
 #include "registry/registry_impl.hpp"  // UnitRegistry::Impl
@@ -28,25 +29,36 @@ void append_term(std::string& out, const UnitRegistry::Impl& impl, const std::st
 
 std::string UnitRegistry::format_units(const UnitsContainer& units) const {
   if (units.empty()) return "dimensionless";
-  std::vector<const UnitsContainer::Entry*> num;
-  std::vector<const UnitsContainer::Entry*> den;
+  // Terms sorted by the stored key (not the symbol shown; keys are unique),
+  // on the stack for the usual small maps. Zero and NaN exponents drop out.
+  constexpr std::size_t kOnStack = 8;
+  const UnitsContainer::Entry* on_stack[kOnStack];
+  std::vector<const UnitsContainer::Entry*> on_heap;
+  const UnitsContainer::Entry** terms = on_stack;
+  if (units.size() > kOnStack) {
+    on_heap.resize(units.size());
+    terms = on_heap.data();
+  }
+  std::size_t count = 0;
+  bool any_numerator = false;
   for (const UnitsContainer::Entry& term : units) {
-    if (term.exponent > 0.0) num.push_back(&term);
-    else if (term.exponent < 0.0) den.push_back(&term);  // zero and NaN drop out
+    if (term.exponent > 0.0 || term.exponent < 0.0) terms[count++] = &term;
+    any_numerator = any_numerator || term.exponent > 0.0;
   }
-  // Sorted by the stored key (not the symbol shown); keys are unique.
-  const auto by_key = [](const auto* a, const auto* b) { return a->name < b->name; };
-  std::sort(num.begin(), num.end(), by_key);
-  std::sort(den.begin(), den.end(), by_key);
+  std::sort(terms, terms + count, [](const auto* a, const auto* b) { return a->name < b->name; });
   std::string out;
-  if (num.empty() && !den.empty()) out += '1';
-  for (std::size_t i = 0; i < num.size(); ++i) {
-    if (i > 0) out += " * ";
-    append_term(out, *impl_, num[i]->name, num[i]->exponent);
+  if (!any_numerator && count > 0) out += '1';
+  bool first = true;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!(terms[i]->exponent > 0.0)) continue;
+    if (!first) out += " * ";
+    first = false;
+    append_term(out, *impl_, terms[i]->name, terms[i]->exponent);
   }
-  for (const UnitsContainer::Entry* term : den) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!(terms[i]->exponent < 0.0)) continue;
     out += " / ";
-    append_term(out, *impl_, term->name, term->exponent);
+    append_term(out, *impl_, terms[i]->name, terms[i]->exponent);
   }
   return out;
 }

@@ -19,6 +19,10 @@
 
 namespace qudim {
 
+namespace detail {
+class SharedParseMemo;
+}  // namespace detail
+
 /// One registered unit, fully reduced to root units.
 struct UnitEntry {
   std::string name;
@@ -79,6 +83,9 @@ class UnitRegistry {
   /// call in a process: every registry shares one immutable default layer and
   /// keeps only its own additions and memos.
   static UnitRegistry new_registry();
+  /// new_registry with `shared_memo` standing in for the process-wide memo
+  /// that registries without definitions of their own share (for tests).
+  static UnitRegistry new_registry(detail::SharedParseMemo& shared_memo);
   /// A standalone registry built from the given texts (for tests); `main`
   /// may import "constants_en.txt", which splices in `constants`.
   static UnitRegistry from_texts(std::string_view main, std::string_view constants);

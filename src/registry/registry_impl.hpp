@@ -10,7 +10,8 @@
 #include <unordered_map>  // std::unordered_map
 #include <vector>         // std::vector
 
-#include "registry/registry.hpp"  // UnitRegistry, UnitEntry, PrefixEntry, UnitInfo, RelToken
+#include "registry/registry.hpp"           // UnitRegistry, UnitEntry, PrefixEntry, UnitInfo, RelToken
+#include "registry/shared_parse_memo.hpp"  // detail::SharedParseMemo
 
 namespace qudim {
 
@@ -101,6 +102,12 @@ struct UnitRegistry::Impl {
   detail::Layer own;
   detail::StringMap<UnitsContainer> parse_cache;
   detail::StringMap<detail::CachedUnit> unit_info_cache;
+  // The built-in layer's shared parse memo, used while the registry has no
+  // definitions of its own; null for registries on another base.
+  detail::SharedParseMemo* shared_parse_memo = nullptr;
+
+  /// True while the registry has no units or prefixes of its own.
+  bool pristine() const noexcept { return own.units.empty() && own.prefixes.empty(); }
 
   const detail::StringMap<UnitEntry>* base_units() const noexcept {
     return base ? &base->units : nullptr;
