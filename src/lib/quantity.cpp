@@ -64,11 +64,15 @@ PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
       if (magnitude == -1.0 && PyErr_Occurred()) return nullptr;
       if (units) unit_text = *units;
     }
+    PendingQuantity q(magnitude, *handle);
+    if (!q.ok()) return nullptr;
     RegistryLock lock(*handle);
-    Result<UnitsContainer> parsed = lock->parse_unit_expr(unit_text);
+    UnitsContainer scratch;
+    Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(unit_text, scratch);
+    if (!parsed) return lock.unlock(), raise(parsed.error());
+    q.set_units(**parsed);
     lock.unlock();
-    if (!parsed) return raise(parsed.error());
-    return make_quantity(magnitude, std::move(*parsed), *handle);
+    return q.take();
   } catch (...) {
     return raise_from_current_exception();
   }

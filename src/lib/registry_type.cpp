@@ -44,15 +44,16 @@ PyObject* expression_quantity(PyObject* self, std::string_view expr) {
   const QuantityText parts = parse_quantity_string(text);
   const std::optional<double> m = parse_decimal(parts.magnitude, true);
   if (!m) return raise(PyExc_ValueError, "Cannot parse magnitude: '" + std::string(parts.magnitude) + "'");
-  UnitsContainer units;
+  PendingQuantity q(*m, handle_of(self));
+  if (!q.ok()) return nullptr;
   if (!parts.units.empty()) {
     RegistryLock lock(handle_of(self));
-    Result<UnitsContainer> parsed = lock->parse_unit_expr(parts.units);
-    lock.unlock();
-    if (!parsed) return raise(parsed.error());
-    units = std::move(*parsed);
+    UnitsContainer scratch;
+    Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(parts.units, scratch);
+    if (!parsed) return lock.unlock(), raise(parsed.error());
+    q.set_units(**parsed);
   }
-  return make_quantity(*m, std::move(units), handle_of(self));
+  return q.take();
 }
 
 /// Parses two unit texts and applies op(registry, units1, units2) under one
@@ -152,15 +153,19 @@ PyObject* registry_getattr(QUDIM_FASTCALL_PARAMS) {
     if (!text.empty() && text[0] == '_') {
       return PyErr_Format(PyExc_AttributeError, "'UnitRegistry' object has no attribute '%U'", name);
     }
+    PendingQuantity q(1.0, handle_of(self));
+    if (!q.ok()) return nullptr;
     RegistryLock lock(handle_of(self));
     if (!lock->knows_spelling(text)) {
       lock.unlock();
       return PyErr_Format(PyExc_AttributeError, "'%U' is not defined in the unit registry", name);
     }
-    Result<UnitsContainer> parsed = lock->parse_unit_expr(text);
+    UnitsContainer scratch;
+    Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(text, scratch);
+    if (!parsed) return lock.unlock(), raise(parsed.error());
+    q.set_units(**parsed);
     lock.unlock();
-    if (!parsed) return raise(parsed.error());
-    return make_quantity(1.0, std::move(*parsed), handle_of(self));
+    return q.take();
   } catch (...) {
     return raise_from_current_exception();
   }
