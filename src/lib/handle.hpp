@@ -2,7 +2,8 @@
 // one mutex. Every binding object of a registry holds one.
 #pragma once
 
-#include <atomic>  // std::atomic
+#include <atomic>   // std::atomic
+#include <cstdint>  // uint32_t
 #include <mutex>   // std::mutex
 
 #include "registry/registry.hpp"  // UnitRegistry
@@ -13,6 +14,9 @@ namespace qudim::py {
 struct CoreRegistry {
   explicit CoreRegistry(UnitRegistry r) : registry(std::move(r)) {}
   std::atomic<long> refs{1};
+  /// Bumped by every definition change; cached texts of an older generation
+  /// are stale (a redefinition can change what a spelling means).
+  std::atomic<std::uint32_t> generation{0};
   std::mutex mutex;
   UnitRegistry registry;
 };
@@ -46,6 +50,7 @@ class RegistryHandle {
   ~RegistryHandle() { release(); }
 
   CoreRegistry* get() const noexcept { return core_; }
+  std::uint32_t generation() const noexcept { return core_->generation.load(std::memory_order_relaxed); }
   bool operator==(const RegistryHandle& o) const noexcept { return core_ == o.core_; }
 
  private:

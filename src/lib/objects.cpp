@@ -56,13 +56,15 @@ namespace {
 /// moved). Should the copy throw, the object is completed with empty units
 /// and released before the exception goes on.
 template <class Units>
-PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle, PyObject* cache) {
+PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle, PyObject* cache,
+                       std::uint32_t cache_generation) {
   PyQuantity* q = alloc_quantity();
   if (q == nullptr) return nullptr;
   q->magnitude = magnitude;
   new (&q->registry) RegistryHandle(handle);
   q->dimensionality_cache = nullptr;
   q->borrow = 0;
+  q->cache_generation = cache_generation;
   try {
     new (&q->units) UnitsContainer(std::forward<Units>(units));
   } catch (...) {
@@ -78,21 +80,23 @@ PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& ha
 }  // namespace
 
 PyObject* make_quantity_with_cache(double magnitude, const UnitsContainer& units,
-                                   const RegistryHandle& handle, PyObject* cache) {
-  return new_quantity(magnitude, units, handle, cache);
+                                   const RegistryHandle& handle, PyObject* cache,
+                                   std::uint32_t cache_generation) {
+  return new_quantity(magnitude, units, handle, cache, cache_generation);
 }
 
 PyObject* make_quantity_with_cache(double magnitude, UnitsContainer&& units,
-                                   const RegistryHandle& handle, PyObject* cache) {
-  return new_quantity(magnitude, std::move(units), handle, cache);
+                                   const RegistryHandle& handle, PyObject* cache,
+                                   std::uint32_t cache_generation) {
+  return new_quantity(magnitude, std::move(units), handle, cache, cache_generation);
 }
 
 PyObject* make_quantity(double magnitude, const UnitsContainer& units, const RegistryHandle& handle) {
-  return new_quantity(magnitude, units, handle, nullptr);
+  return new_quantity(magnitude, units, handle, nullptr, 0);
 }
 
 PyObject* make_quantity(double magnitude, UnitsContainer&& units, const RegistryHandle& handle) {
-  return new_quantity(magnitude, std::move(units), handle, nullptr);
+  return new_quantity(magnitude, std::move(units), handle, nullptr, 0);
 }
 
 PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle) {
@@ -124,7 +128,7 @@ bool extract_quantity(PyObject* obj, std::optional<QuantityCopy>& out) {
   }
   PyQuantity* q = as_quantity(obj);
   Py_XINCREF(q->dimensionality_cache);
-  out.emplace(q->magnitude, q->units, q->registry, q->dimensionality_cache);
+  out.emplace(q->magnitude, q->units, q->registry, q->dimensionality_cache, q->cache_generation);
   return true;
 }
 
@@ -143,7 +147,7 @@ SharedBorrow::~SharedBorrow() {
 
 ExclusiveBorrow::ExclusiveBorrow(PyQuantity* q) : q_(q) {
   if (q->borrow != 0) {
-    PyErr_SetString(PyExc_RuntimeError, q->borrow > 0 ? "Already borrowed" : "Already mutably borrowed");
+    PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
     q_ = nullptr;
   } else {
     q->borrow = -1;

@@ -29,8 +29,9 @@ struct PyQuantity {
   double magnitude;
   UnitsContainer units;
   RegistryHandle registry;
-  PyObject* dimensionality_cache;  // str, set once; nullptr while empty
+  PyObject* dimensionality_cache;  // str; nullptr while empty
   BorrowFlag borrow;
+  std::uint32_t cache_generation;  // the registry generation the cache was made in
 };
 
 struct PyUnit {
@@ -64,9 +65,11 @@ PyObject* make_quantity(double magnitude, const UnitsContainer& units, const Reg
 PyObject* make_quantity(double magnitude, UnitsContainer&& units, const RegistryHandle& handle);
 /// A new Quantity carrying cache (a str or nullptr) over, as copies do.
 PyObject* make_quantity_with_cache(double magnitude, const UnitsContainer& units,
-                                   const RegistryHandle& handle, PyObject* cache);
+                                   const RegistryHandle& handle, PyObject* cache,
+                                   std::uint32_t cache_generation);
 PyObject* make_quantity_with_cache(double magnitude, UnitsContainer&& units,
-                                   const RegistryHandle& handle, PyObject* cache);
+                                   const RegistryHandle& handle, PyObject* cache,
+                                   std::uint32_t cache_generation);
 /// A new Unit.
 PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle);
 
@@ -104,9 +107,10 @@ struct QuantityCopy {
   UnitsContainer units;
   RegistryHandle registry;
   PyObject* dimensionality_cache;  // new reference or nullptr
+  std::uint32_t cache_generation;
 
-  QuantityCopy(double m, UnitsContainer u, RegistryHandle r, PyObject* c)
-      : magnitude(m), units(std::move(u)), registry(std::move(r)), dimensionality_cache(c) {}
+  QuantityCopy(double m, UnitsContainer u, RegistryHandle r, PyObject* c, std::uint32_t g)
+      : magnitude(m), units(std::move(u)), registry(std::move(r)), dimensionality_cache(c), cache_generation(g) {}
   QuantityCopy(const QuantityCopy&) = delete;
   QuantityCopy& operator=(const QuantityCopy&) = delete;
   ~QuantityCopy() { Py_XDECREF(dimensionality_cache); }

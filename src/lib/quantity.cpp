@@ -89,12 +89,16 @@ void quantity_dealloc(PyObject* self) {
 }
 
 PyObject* quantity_get_magnitude(PyObject* self, void*) {
+  SharedBorrow borrow(as_quantity(self));
+  if (!borrow.ok()) return nullptr;
   return PyFloat_FromDouble(as_quantity(self)->magnitude);
 }
 
 PyObject* quantity_get_units(PyObject* self, void*) {
   try {
     PyQuantity* q = as_quantity(self);
+    SharedBorrow borrow(q);
+    if (!borrow.ok()) return nullptr;
     return make_unit(q->units, q->registry);
   } catch (...) {
     return raise_from_current_exception();
@@ -102,6 +106,8 @@ PyObject* quantity_get_units(PyObject* self, void*) {
 }
 
 PyObject* quantity_get_registry(PyObject* self, void*) {
+  SharedBorrow borrow(as_quantity(self));
+  if (!borrow.ok()) return nullptr;
   return make_registry(as_quantity(self)->registry, nullptr);
 }
 

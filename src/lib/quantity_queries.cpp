@@ -22,24 +22,29 @@ const char* const kNoParams[] = {nullptr};
 /// The text of the quantity's dimensionality, filled into the cache the first
 /// time. Returns a new reference, or nullptr with the error raised.
 PyObject* cached_dimensionality(PyQuantity* q) {
-  if (q->dimensionality_cache != nullptr) return Py_NewRef(q->dimensionality_cache);
+  if (q->dimensionality_cache != nullptr && q->cache_generation == q->registry.generation()) {
+    return Py_NewRef(q->dimensionality_cache);
+  }
   std::string text;
+  std::uint32_t generation;
   {
     RegistryLock lock(q->registry);
+    generation = q->registry.generation();
     Result<UnitsContainer> dims = lock->get_dimensionality(q->units);
     if (!dims) return lock.unlock(), raise(dims.error());
     text = dims->to_string();
   }
   PyObject* s = str_of(text);
   if (s == nullptr) return nullptr;
-  // Making the str may have run a finalizer that filled the cache: the first
-  // text stored wins (both are the same text).
-  if (q->dimensionality_cache == nullptr) {
-    q->dimensionality_cache = s;
-    return Py_NewRef(s);
+  // Making the str may have run a finalizer that filled the cache: a text of
+  // the same generation stays (it is the same text).
+  if (q->dimensionality_cache != nullptr && q->cache_generation == generation) {
+    Py_DECREF(s);
+    return Py_NewRef(q->dimensionality_cache);
   }
-  Py_DECREF(s);
-  return Py_NewRef(q->dimensionality_cache);
+  Py_XSETREF(q->dimensionality_cache, Py_NewRef(s));
+  q->cache_generation = generation;
+  return s;
 }
 
 /// True for the NumPy boolean scalar types (numpy.bool_, numpy.bool), found
@@ -231,7 +236,8 @@ QUDIM_FASTCALL(quantity_plus_minus) {
     PyObject* measurement = PyObject_GetAttrString(package, "Measurement");
     Py_DECREF(package);
     if (measurement == nullptr) return nullptr;
-    PyObject* copy = make_quantity_with_cache(q->magnitude, q->units, q->registry, q->dimensionality_cache);
+    PyObject* copy = make_quantity_with_cache(q->magnitude, q->units, q->registry, q->dimensionality_cache,
+                                              q->cache_generation);
     if (copy == nullptr) {
       Py_DECREF(measurement);
       return nullptr;

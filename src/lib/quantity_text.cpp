@@ -3,7 +3,7 @@
 #include "lib/quantity.hpp"
 
 #include <bit>          // std::bit_cast
-#include <cmath>        // std::fabs, std::round, std::isinf
+#include <cmath>        // std::fabs, std::round, std::isinf, std::copysign
 #include <cstdint>      // INT32_MIN, INT32_MAX, uint64_t
 #include <optional>     // std::optional
 #include <string>       // std::string
@@ -272,7 +272,8 @@ namespace {
 
 /// Copies share the registry (never copied) and keep the cached text.
 PyObject* copy_of(PyQuantity* q) {
-  return make_quantity_with_cache(q->magnitude, q->units, q->registry, q->dimensionality_cache);
+  return make_quantity_with_cache(q->magnitude, q->units, q->registry, q->dimensionality_cache,
+                                  q->cache_generation);
 }
 
 }  // namespace
@@ -323,7 +324,8 @@ Py_hash_t quantity_hash(PyObject* self) {
     if (dims->empty()) return _Py_HashDouble(self, base);
 
     // Each root unit contributes through XOR, so their order does not matter.
-    std::uint64_t h = std::bit_cast<std::uint64_t>(base);
+    // -0.0 equals 0.0, so both hash from the bits of +0.0.
+    std::uint64_t h = std::bit_cast<std::uint64_t>(base == 0.0 ? 0.0 : base);
     std::string feed;
     for (const UnitsContainer::Entry& e : roots->second) {
       feed.assign(e.name);
@@ -359,7 +361,19 @@ QUDIM_FASTCALL(quantity_round) {
     PyQuantity* q = as_quantity(self);
     BORROW(q);
     // std::round takes halves away from zero: 2.5 -> 3, -2.5 -> -3.
-    const double magnitude = std::round(q->magnitude * scale) / scale;
+    const double m = q->magnitude;
+    const double scaled = m * scale;
+    double magnitude = std::round(scaled) / scale;
+    // Where the scaling itself overflows (a huge ndigits, or a huge magnitude)
+    // the double has no digits left to round away, so it stays as it is; an
+    // underflowing scale (a hugely negative ndigits) rounds everything to zero.
+    if (std::isfinite(m)) {
+      if (scale == 0.0) {
+        magnitude = std::copysign(0.0, m);
+      } else if (!std::isfinite(scaled)) {
+        magnitude = m;
+      }
+    }
     return make_quantity(magnitude, q->units, q->registry);
   } catch (...) {
     return raise_from_current_exception();

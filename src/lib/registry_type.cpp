@@ -300,6 +300,8 @@ PyObject* apply_text(PyObject* self, PyObject* arg, const char* name, bool stop_
   const std::vector<Definition> defs = parse_definitions(text);
   RegistryLock lock(handle_of(self));
   Status st = lock->apply_definitions(defs, stop_at_error);
+  // Even a failing define may have added earlier lines of its text.
+  handle_of(self).get()->generation.fetch_add(1, std::memory_order_relaxed);
   lock.unlock();
   if (!st) return raise(st.error());
   Py_RETURN_NONE;

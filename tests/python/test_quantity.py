@@ -119,3 +119,38 @@ def test_properties_are_read_only():
             setattr(q, name, 1)
     with pytest.raises(AttributeError):
         q.other = 1
+
+
+def test_dimensionality_follows_a_redefinition(ureg):
+    ureg.define("foo = 2 * meter")
+    q = ureg._f64_quantity(1.0, "foo")
+    assert q.dimensionality == "[length]"
+    ureg.define("foo = 2 * second")
+    assert q.dimensionality == "[time]"
+    assert q.check("[time]") and not q.dimensionless
+    import copy
+
+    assert copy.copy(q).dimensionality == "[time]"
+
+
+def test_reading_a_quantity_while_it_is_changed_in_place(ureg):
+    q = ureg._f64_quantity(90.0, "s")
+    seen = []
+
+    class Preferred:
+        def __len__(self):
+            return 1
+
+        def __getitem__(self, i):
+            if i:
+                raise IndexError
+            for read in (lambda: q.magnitude, lambda: q.units, lambda: q._registry, lambda: q.ito("s")):
+                try:
+                    read()
+                except RuntimeError as e:
+                    seen.append(str(e))
+            return "minute"
+
+    q.ito_preferred(Preferred())
+    assert seen == ["Already mutably borrowed"] * 3 + ["Already borrowed"]
+    assert q.magnitude == 1.5
