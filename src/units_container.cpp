@@ -3,7 +3,8 @@
 // 0.0; removal shifts later entries up so insertion order is kept.
 #include "units_container.hpp"
 
-#include <algorithm>  // std::sort, std::stable_sort
+#include <algorithm>  // std::sort, std::stable_sort, std::max
+#include <bit>        // std::bit_ceil
 #include <cmath>      // std::fabs, std::floor, std::isnan
 #include <cstring>    // std::memcpy
 #include <functional> // std::hash
@@ -38,10 +39,12 @@ void UnitsContainer::take(UnitsContainer& other) noexcept {
     data_ = other.data_;
     size_ = other.size_;
     capacity_ = other.capacity_;
+    front_ = other.front_;
     index_ = other.index_;
     other.data_ = other.inline_data();
     other.size_ = 0;
     other.capacity_ = kInline;
+    other.front_ = 0;
     other.index_ = nullptr;
   }
 }
@@ -66,11 +69,12 @@ UnitsContainer::~UnitsContainer() { destroy(); }
 
 void UnitsContainer::destroy() noexcept {
   for (std::uint32_t i = 0; i < size_; ++i) data_[i].~Entry();
-  if (!is_inline()) ::operator delete(data_);
+  if (!is_inline()) ::operator delete(data_ - front_);
   delete[] index_;
   data_ = inline_data();
   size_ = 0;
   capacity_ = kInline;
+  front_ = 0;
   index_ = nullptr;
 }
 
@@ -90,26 +94,32 @@ void UnitsContainer::grow(std::uint32_t n) {
     new (&fresh[i]) Entry{std::move(data_[i].name), data_[i].exponent};
     data_[i].~Entry();
   }
-  if (!is_inline()) ::operator delete(data_);
+  if (!is_inline()) ::operator delete(data_ - front_);
   data_ = fresh;
   capacity_ = cap;
+  front_ = 0;
   rebuild_index();
+}
+
+std::uint32_t UnitsContainer::index_slots() const noexcept {
+  return std::bit_ceil(2 * (front_ + capacity_));
 }
 
 void UnitsContainer::rebuild_index() {
   delete[] index_;
   index_ = nullptr;
-  if (capacity_ <= kIndexThreshold) return;
-  // slots, then the dead count, then one dead mark per entry
-  index_ = new std::uint32_t[2 * capacity_ + 1 + capacity_ / 32 + 1]();
+  if (front_ + capacity_ <= kIndexThreshold) return;
+  // slots, then the dead count, then one dead mark per buffer position
+  const std::uint32_t slots = index_slots();
+  index_ = new std::uint32_t[slots + 1 + (front_ + capacity_) / 32 + 1]();
   for (std::uint32_t i = 0; i < size_; ++i) index_insert(i);
 }
 
 void UnitsContainer::index_insert(std::uint32_t i) {
-  const std::size_t mask = 2 * capacity_ - 1;
+  const std::size_t mask = index_slots() - 1;
   std::size_t slot = name_hash(data_[i].name) & mask;
   while (index_[slot] != 0) slot = (slot + 1) & mask;
-  index_[slot] = i + 1;
+  index_[slot] = front_ + i + 1;
 }
 
 std::ptrdiff_t UnitsContainer::index_of(std::string_view name) const noexcept {
@@ -120,10 +130,10 @@ std::ptrdiff_t UnitsContainer::index_of(std::string_view name) const noexcept {
     return -1;
   }
   // Slots of dead entries hold kDeletedSlot; the probe goes on past them.
-  const std::size_t mask = 2 * capacity_ - 1;
+  const std::size_t mask = index_slots() - 1;
   for (std::size_t slot = name_hash(name) & mask; index_[slot] != 0; slot = (slot + 1) & mask) {
     if (index_[slot] == kDeletedSlot) continue;
-    const std::uint32_t i = index_[slot] - 1;
+    const std::uint32_t i = index_[slot] - 1 - front_;
     if (data_[i].name == name) return i;
   }
   return -1;
@@ -163,15 +173,80 @@ void UnitsContainer::push_back_unchecked(std::string_view name, double exponent)
   append(name, exponent);
 }
 
+void UnitsContainer::prepend(std::string_view name, double exponent) {
+  if (index_ == nullptr) {
+    // Small map: shift everything up by one.
+    if (size_ == capacity_ && dead_count() != 0) compact();
+    grow(size_ + 1);
+    new (&data_[size_]) Entry{std::string(), 0.0};
+    for (std::uint32_t k = size_; k > 0; --k) {
+      data_[k].name = std::move(data_[k - 1].name);
+      data_[k].exponent = data_[k - 1].exponent;
+    }
+    data_[0].name.assign(name);
+    data_[0].exponent = exponent;
+    ++size_;
+    if (index_ != nullptr) rebuild_index();
+    return;
+  }
+  if (front_ == 0) {
+    // Make room in front, as much as the map holds, so that a run of front
+    // insertions costs amortised constant time.
+    if (dead_count() != 0) compact();
+    const std::uint32_t room = std::max<std::uint32_t>(size_, 8);
+    Entry* fresh = static_cast<Entry*>(::operator new(sizeof(Entry) * (room + capacity_)));
+    for (std::uint32_t i = 0; i < size_; ++i) {
+      new (&fresh[room + i]) Entry{std::move(data_[i].name), data_[i].exponent};
+      data_[i].~Entry();
+    }
+    ::operator delete(data_ - front_);
+    data_ = fresh + room;
+    front_ = room;
+    rebuild_index();
+  }
+  // Buffer positions of the others do not change, so the index stays valid.
+  --data_;
+  --front_;
+  ++capacity_;
+  new (&data_[0]) Entry{std::string(name), exponent};
+  ++size_;
+  index_insert(0);
+}
+
+void UnitsContainer::merge_front(const UnitsContainer& front) {
+  if (&front == this) {
+    const UnitsContainer copy(front);
+    merge_front(copy);
+    return;
+  }
+  // front's names go first in front's order: each is put in front, last
+  // first; a name this map also holds leaves its place for front's, with the
+  // exponents summed (and dropped at exactly zero) as the product would.
+  const Entry* entries = front.live_data();
+  for (std::size_t k = front.size(); k-- > 0;) {
+    const Entry& e = entries[k];
+    const std::ptrdiff_t i = index_of(e.name);
+    double exponent = e.exponent;
+    if (i >= 0) {
+      exponent = e.exponent + data_[i].exponent;
+      remove_at(static_cast<std::uint32_t>(i));
+      if (exponent == 0.0) continue;
+    }
+    prepend(e.name, exponent);
+  }
+}
+
 void UnitsContainer::remove_at(std::uint32_t i) {
   if (index_ != nullptr) {
     // Large map: mark dead now, compact once dead entries outnumber live ones.
-    const std::size_t mask = 2 * capacity_ - 1;
+    const std::uint32_t slots = index_slots();
+    const std::size_t mask = slots - 1;
+    const std::uint32_t at = front_ + i;
     std::size_t slot = name_hash(data_[i].name) & mask;
-    while (index_[slot] != i + 1) slot = (slot + 1) & mask;
+    while (index_[slot] != at + 1) slot = (slot + 1) & mask;
     index_[slot] = kDeletedSlot;
-    index_[2 * capacity_ + 1 + i / 32] |= 1u << (i % 32);
-    const std::uint32_t dead = ++index_[2 * capacity_];
+    index_[slots + 1 + at / 32] |= 1u << (at % 32);
+    const std::uint32_t dead = ++index_[slots];
     if (2 * dead > size_) compact();
     return;
   }

@@ -55,6 +55,10 @@ class UnitsContainer {
   void div_in_place(const UnitsContainer& other) { mul_in_place(other, -1.0); }
   /// Appends without any check (used when building from trusted pairs).
   void push_back_unchecked(std::string_view name, double exponent);
+  /// this = front * this, with front's names first: the product of the
+  /// two maps as `front * this` would give it (same order, same sums), in
+  /// time proportional to front's size once this map is large.
+  void merge_front(const UnitsContainer& front);
 
   /// Exact (bitwise) identity: same names in the same order, same bits.
   bool identical(const UnitsContainer& other) const;
@@ -89,10 +93,13 @@ class UnitsContainer {
   // dead, until the next read of the entries (or a growth) compacts them, so
   // cancelling many names one by one stays linear. The dead count and marks
   // live after the index slots in the index allocation.
-  std::uint32_t dead_count() const noexcept { return index_ == nullptr ? 0 : index_[2 * capacity_]; }
+  std::uint32_t dead_count() const noexcept { return index_ == nullptr ? 0 : index_[index_slots()]; }
   bool is_dead(std::uint32_t i) const noexcept {
-    return (index_[2 * capacity_ + 1 + i / 32] >> (i % 32)) & 1u;
+    const std::uint32_t at = i + front_;
+    return (index_[index_slots() + 1 + at / 32] >> (at % 32)) & 1u;
   }
+  /// Slots of the index table: a power of two, at least twice the buffer.
+  std::uint32_t index_slots() const noexcept;
   /// The entries with dead ones compacted away (logically const: the
   /// visible content does not change).
   Entry* live_data() const noexcept {
@@ -103,6 +110,8 @@ class UnitsContainer {
   std::ptrdiff_t index_of(std::string_view name) const noexcept;
   void grow(std::uint32_t n);
   void append(std::string_view name, double exponent);
+  /// Inserts a name that is not present before all others.
+  void prepend(std::string_view name, double exponent);
   void remove_at(std::uint32_t i);
   void rebuild_index();
   void index_insert(std::uint32_t i);
@@ -112,10 +121,13 @@ class UnitsContainer {
 
   Entry* data_ = inline_data();
   std::uint32_t size_ = 0;            // entries in data_, dead ones included
-  std::uint32_t capacity_ = kInline;  // always a power of two
-  // Open-addressing table of entry positions (+1; 0 = free slot) with
-  // 2 * capacity_ slots, then the dead count and the dead marks; present only
-  // while capacity_ > kIndexThreshold.
+  std::uint32_t capacity_ = kInline;  // room from data_ on
+  // Free room before data_ in a large map's buffer, so that inserting at the
+  // front is cheap; the buffer starts at data_ - front_.
+  std::uint32_t front_ = 0;
+  // Open-addressing table of buffer positions (+1; 0 = free slot) with
+  // index_slots() slots, then the dead count and the dead marks by buffer
+  // position; present only in large maps.
   std::uint32_t* index_ = nullptr;
   alignas(Entry) unsigned char inline_[kInline * sizeof(Entry)];
 };

@@ -26,12 +26,17 @@ Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
   using Op = RelToken::OpCode;
 
   // Same explicit group stack as relation evaluation: opening a group saves
-  // the enclosing accumulator (only when non-empty) and operator.
+  // the enclosing accumulator (only when non-empty), operator and sign. A
+  // group under "/" is accumulated with its exponents negated (sign -1), so
+  // closing it needs no pass over its entries; negation is exact, so the
+  // sums are those of negating afterwards.
   struct Frame {
     Op op;
     bool saved;
+    double sign;
   };
   Op c = Op::Mul;
+  double sign = 1.0;
   UnitsContainer acc;
   std::vector<Frame> frames;
   std::vector<UnitsContainer> saved;
@@ -46,15 +51,9 @@ Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
       saved.pop_back();
     }
     c = frame.op;
+    sign = frame.sign;
     if (c == Op::Pow) return;
-    const double power = c == Op::Mul ? e : -e;
-    // With nothing before the group its result is taken over whole: copying
-    // it entry by entry at every level would make deep nesting quadratic.
-    if (!frame.saved && power == 1.0) {
-      acc = std::move(inner);
-    } else {
-      acc.mul_in_place(inner, power);
-    }
+    detail::fold_group(acc, std::move(inner), e);
   };
 
   const std::size_t n = tokens.size();
@@ -84,13 +83,14 @@ Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
           }
         }
         const double e = detail::take_exponent(tokens, i);
-        if (c != Op::Pow) acc.add_in_place(key, c == Op::Mul ? e : -e);
+        if (c != Op::Pow) acc.add_in_place(key, sign * (c == Op::Mul ? e : -e));
         break;
       }
       case Kind::LParen: {
         const bool keep = !acc.empty();
         if (keep) saved.push_back(std::move(acc));
-        frames.push_back(Frame{c, keep});
+        frames.push_back(Frame{c, keep, sign});
+        if (c == Op::Div) sign = -sign;
         c = Op::Mul;
         acc = UnitsContainer();
         break;

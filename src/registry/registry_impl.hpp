@@ -80,6 +80,23 @@ inline double take_exponent(const std::vector<RelToken>& tokens, std::size_t& i)
   return 1.0;
 }
 
+/// Folds a closed group's map into the enclosing one: outer = outer * inner
+/// ** e, with the group's sign already in inner. Whichever map is smaller is
+/// walked (the larger taken over whole), so deeply nested groups of many
+/// names cost time in proportion to their text.
+inline void fold_group(UnitsContainer& outer, UnitsContainer&& inner, double e) {
+  if (e != 1.0) {
+    outer.mul_in_place(inner, e);
+  } else if (outer.empty()) {
+    outer = std::move(inner);
+  } else if (outer.size() < inner.size()) {
+    inner.merge_front(outer);
+    outer = std::move(inner);
+  } else {
+    outer.mul_in_place(inner, 1.0);
+  }
+}
+
 /// True for "[...]": a dimension reference inside a relation.
 inline bool is_dimension_name(std::string_view name) noexcept {
   return !name.empty() && name.front() == '[' && name.back() == ']';

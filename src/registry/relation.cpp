@@ -128,13 +128,16 @@ Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl,
   // enclosing state and starts afresh; its closing parenthesis (or the end
   // of the list) folds the group into the restored state. Enclosing
   // containers are saved only when non-empty, so deep nesting stays small.
+  // As in eval_unit_expr, a group under "/" accumulates its maps negated.
   struct Frame {
     double factor;
     Op op;
     bool saved;
+    double sign;
   };
   double f = 1.0;
   Op c = Op::Mul;
+  double sign = 1.0;
   UnitsContainer roots;
   UnitsContainer dims;
   std::vector<Frame> frames;
@@ -155,19 +158,12 @@ Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl,
     }
     f = frame.factor;
     c = frame.op;
+    sign = frame.sign;
     if (c == Op::Pow) return;  // a group raised to nothing is dropped
-    const double power = c == Op::Mul ? e : -e;
     const double scale = e == 1.0 ? fg : std::pow(fg, e);
     f = c == Op::Mul ? f * scale : f / scale;
-    // With nothing before the group its maps are taken over whole (see
-    // eval_unit_expr).
-    if (!frame.saved && power == 1.0) {
-      roots = std::move(group_roots);
-      dims = std::move(group_dims);
-      return;
-    }
-    roots.mul_in_place(group_roots, power);
-    dims.mul_in_place(group_dims, power);
+    detail::fold_group(roots, std::move(group_roots), e);
+    detail::fold_group(dims, std::move(group_dims), e);
   };
 
   const std::size_t n = tokens.size();
@@ -193,7 +189,7 @@ Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl,
       case Kind::Name: {
         const double e = detail::take_exponent(tokens, i);
         if (detail::is_dimension_name(t.name)) {
-          if (c != Op::Pow) dims.add_in_place(t.name, c == Op::Mul ? e : -e);
+          if (c != Op::Pow) dims.add_in_place(t.name, sign * (c == Op::Mul ? e : -e));
           break;
         }
         double fu = 1.0;
@@ -204,7 +200,7 @@ Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl,
           f = std::pow(f, scale);
           break;
         }
-        const double power = c == Op::Mul ? e : -e;
+        const double power = sign * (c == Op::Mul ? e : -e);
         f = c == Op::Mul ? f * scale : f / scale;
         roots.mul_in_place(entry->root_units, power);
         dims.mul_in_place(entry->dimensionality, power);
@@ -213,7 +209,8 @@ Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl,
       case Kind::LParen: {
         const bool keep = !roots.empty() || !dims.empty();
         if (keep) saved.emplace_back(std::move(roots), std::move(dims));
-        frames.push_back(Frame{f, c, keep});
+        frames.push_back(Frame{f, c, keep, sign});
+        if (c == Op::Div) sign = -sign;
         f = 1.0;
         c = Op::Mul;
         roots = UnitsContainer();
