@@ -52,12 +52,9 @@ void free_quantity(PyQuantity* q) {
 
 namespace {
 
-/// Builds a Quantity with units constructed in place from units (copied or
-/// moved). Should the copy throw, the object is completed with empty units
-/// and released before the exception goes on.
-template <class Units>
-PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle, PyObject* cache,
-                       std::uint32_t cache_generation) {
+/// A new Quantity object with every member but the units set; the caller
+/// constructs those next (also when it fails, before releasing the object).
+PyQuantity* start_quantity(double magnitude, const RegistryHandle& handle, std::uint32_t cache_generation) {
   PyQuantity* q = alloc_quantity();
   if (q == nullptr) return nullptr;
   q->magnitude = magnitude;
@@ -65,6 +62,17 @@ PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& ha
   q->dimensionality_cache = nullptr;
   q->borrow = 0;
   q->cache_generation = cache_generation;
+  return q;
+}
+
+/// Builds a Quantity with units constructed in place from units (copied or
+/// moved). Should the copy throw, the object is completed with empty units
+/// and released before the exception goes on.
+template <class Units>
+PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle, PyObject* cache,
+                       std::uint32_t cache_generation) {
+  PyQuantity* q = start_quantity(magnitude, handle, cache_generation);
+  if (q == nullptr) return nullptr;
   try {
     new (&q->units) UnitsContainer(std::forward<Units>(units));
   } catch (...) {
@@ -108,7 +116,11 @@ PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle) {
 }
 
 PendingQuantity::PendingQuantity(double magnitude, const RegistryHandle& handle)
-    : q_(reinterpret_cast<PyQuantity*>(make_quantity(magnitude, UnitsContainer(), handle))) {}
+    : q_(start_quantity(magnitude, handle, 0)) {
+  // Default-initialised, not value-initialised: zeroing the inline room of
+  // an empty map first costs more than the rest of the set-up.
+  if (q_ != nullptr) new (&q_->units) UnitsContainer;
+}
 
 void PendingQuantity::set_units(const UnitsContainer& units) {
   // Built in place: a copy assignment would copy aside and then move.
