@@ -107,12 +107,33 @@ PyObject* make_quantity(double magnitude, UnitsContainer&& units, const Registry
   return new_quantity(magnitude, std::move(units), handle, nullptr, 0);
 }
 
-PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle) {
+namespace {
+
+/// Builds a Unit with units constructed in place (copied or moved); a
+/// failing copy is handled as in new_quantity.
+template <class Units>
+PyObject* new_unit(Units&& units, const RegistryHandle& handle) {
   PyUnit* u = PyObject_New(PyUnit, UnitType);
   if (u == nullptr) return nullptr;
-  new (&u->units) UnitsContainer(std::move(units));
   new (&u->registry) RegistryHandle(handle);
+  try {
+    new (&u->units) UnitsContainer(std::forward<Units>(units));
+  } catch (...) {
+    new (&u->units) UnitsContainer;
+    Py_DECREF(u);
+    throw;
+  }
   return reinterpret_cast<PyObject*>(u);
+}
+
+}  // namespace
+
+PyObject* make_unit(const UnitsContainer& units, const RegistryHandle& handle) {
+  return new_unit(units, handle);
+}
+
+PyObject* make_unit(UnitsContainer&& units, const RegistryHandle& handle) {
+  return new_unit(std::move(units), handle);
 }
 
 PendingQuantity::PendingQuantity(double magnitude, const RegistryHandle& handle)

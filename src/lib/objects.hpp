@@ -70,8 +70,9 @@ PyObject* make_quantity_with_cache(double magnitude, const UnitsContainer& units
 PyObject* make_quantity_with_cache(double magnitude, UnitsContainer&& units,
                                    const RegistryHandle& handle, PyObject* cache,
                                    std::uint32_t cache_generation);
-/// A new Unit.
-PyObject* make_unit(UnitsContainer units, const RegistryHandle& handle);
+/// A new Unit, its units copied or moved straight into the object.
+PyObject* make_unit(const UnitsContainer& units, const RegistryHandle& handle);
+PyObject* make_unit(UnitsContainer&& units, const RegistryHandle& handle);
 
 /// Memory for a Quantity object (initialised as a new reference, members
 /// not yet constructed), reused from released ones when there are some.
