@@ -26,24 +26,25 @@ namespace {
 // drops quantities, and the object allocator is a good share of that cost.
 // Under AddressSanitizer each one goes back, so a use after release shows.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kFreeQuantitiesMax = 0;
+constexpr bool kRecycleQuantities = false;
 #else
-constexpr int kFreeQuantitiesMax = 256;
+constexpr bool kRecycleQuantities = true;
 #endif
-PyQuantity* free_quantities[kFreeQuantitiesMax > 0 ? kFreeQuantitiesMax : 1];
+constexpr int kFreeQuantitiesMax = 256;
+PyQuantity* free_quantities[kFreeQuantitiesMax];
 int free_quantity_count = 0;
 
 }  // namespace
 
 PyQuantity* alloc_quantity() {
-  if (free_quantity_count == 0) return PyObject_New(PyQuantity, QuantityType);
+  if (!kRecycleQuantities || free_quantity_count == 0) return PyObject_New(PyQuantity, QuantityType);
   PyQuantity* q = free_quantities[--free_quantity_count];
   PyObject_Init(reinterpret_cast<PyObject*>(q), QuantityType);
   return q;
 }
 
 void free_quantity(PyQuantity* q) {
-  if (free_quantity_count < kFreeQuantitiesMax) {
+  if (kRecycleQuantities && free_quantity_count < kFreeQuantitiesMax) {
     free_quantities[free_quantity_count++] = q;
   } else {
     PyObject_Free(q);
