@@ -31,22 +31,7 @@ PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
     if (!handle) return nullptr;
     PyObject* value = argv[0];
 
-    if (is_quantity(value)) {
-      PyQuantity* src = as_quantity(value);
-      if (!units) return make_quantity(src->magnitude, src->units, *handle);
-      const double magnitude = src->magnitude;
-      const UnitsContainer src_units = src->units;
-      RegistryLock lock(*handle);
-      Result<UnitsContainer> target = lock->parse_unit_expr(*units);
-      if (!target) {
-        lock.unlock();
-        return raise(target.error());
-      }
-      Result<double> converted = lock->convert(magnitude, src_units, *target);
-      lock.unlock();
-      if (!converted) return raise(converted.error());
-      return make_quantity(*converted, std::move(*target), *handle);
-    }
+    if (is_quantity(value)) return rebind_quantity(as_quantity(value), units, *handle);
 
     double magnitude;
     std::string_view unit_text = "dimensionless";
@@ -76,6 +61,19 @@ PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
   } catch (...) {
     return raise_from_current_exception();
   }
+}
+
+PyObject* rebind_quantity(PyQuantity* src, std::optional<std::string_view> units, const RegistryHandle& handle) {
+  if (!units) return make_quantity(src->magnitude, src->units, handle);
+  const double magnitude = src->magnitude;
+  const UnitsContainer src_units = src->units;
+  RegistryLock lock(handle);
+  Result<UnitsContainer> target = lock->parse_unit_expr(*units);
+  if (!target) return lock.unlock(), raise(target.error());
+  Result<double> converted = lock->convert(magnitude, src_units, *target);
+  lock.unlock();
+  if (!converted) return raise(converted.error());
+  return make_quantity(*converted, std::move(*target), handle);
 }
 
 void quantity_dealloc(PyObject* self) {

@@ -4,6 +4,11 @@
 
 #include "lib/py.hpp"
 
+#include <optional>     // std::optional
+#include <string_view>  // std::string_view
+
+#include "lib/objects.hpp"  // PyQuantity, RegistryHandle
+
 namespace qudim::py {
 
 #define QUDIM_FASTCALL(name) PyObject* name(QUDIM_FASTCALL_PARAMS)
@@ -15,6 +20,9 @@ PyObject* quantity_get_magnitude(PyObject* self, void*);
 PyObject* quantity_get_units(PyObject* self, void*);
 PyObject* quantity_get_registry(PyObject* self, void*);
 int quantity_bool(PyObject* self);
+/// A new quantity in handle's registry from src: the same magnitude and units,
+/// or, with units given, converted into them (offsets included) there.
+PyObject* rebind_quantity(PyQuantity* src, std::optional<std::string_view> units, const RegistryHandle& handle);
 
 // quantity_convert.cpp: conversion methods.
 QUDIM_FASTCALL(quantity_to);

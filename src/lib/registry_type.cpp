@@ -12,6 +12,7 @@
 #include "lib/errors_py.hpp"        // raise
 #include "lib/objects.hpp"          // PyUnitRegistry, make_*
 #include "lib/py_values.hpp"        // str_of, str_list
+#include "lib/quantity.hpp"         // rebind_quantity
 #include "lib/quantity_string.hpp"  // parse_quantity_string
 #include "number_text.hpp"          // parse_decimal
 #include "parser.hpp"               // parse_definitions
@@ -196,22 +197,7 @@ PyObject* registry_scalar_quantity(QUDIM_FASTCALL_PARAMS) {
     std::optional<std::string_view> units;
     if (!extract_optional_str(a[1], "units", units)) return nullptr;
     PyObject* value = a[0];
-    if (is_quantity(value)) {
-      PyQuantity* q = as_quantity(value);
-      if (!units) return make_quantity(q->magnitude, q->units, handle_of(self));
-      const double magnitude = q->magnitude;
-      const UnitsContainer src = q->units;
-      RegistryLock lock(handle_of(self));
-      Result<UnitsContainer> target = lock->parse_unit_expr(*units);
-      if (!target) {
-        lock.unlock();
-        return raise(target.error());
-      }
-      Result<double> converted = lock->convert(magnitude, src, *target);
-      lock.unlock();
-      if (!converted) return raise(converted.error());
-      return make_quantity(*converted, std::move(*target), handle_of(self));
-    }
+    if (is_quantity(value)) return rebind_quantity(as_quantity(value), units, handle_of(self));
     if (PyUnicode_Check(value)) {
       if (units) return raise(PyExc_ValueError, "Cannot specify units when value is a string");
       std::string_view text;
