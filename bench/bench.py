@@ -19,6 +19,7 @@ import pickle
 import platform
 import resource
 import statistics
+import subprocess
 import sys
 import timeit
 from decimal import Decimal
@@ -173,23 +174,32 @@ def time_against_floor(stmt: str, ns: dict, floor: tuple[timeit.Timer, int], run
     return statistics.median(times) * 1e9, statistics.median(ratios)
 
 
-def memory_ratio() -> float:
-    """Resident growth of 1e6 quantities of one unit over 1e6 floats."""
-    def rss_kib() -> int:
-        with open("/proc/self/statm") as f:
-            return int(f.read().split()[1]) * (os.sysconf("SC_PAGE_SIZE") // 1024)
+_GROWTH = """
+import os, sys
+def rss_kib():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * (os.sysconf("SC_PAGE_SIZE") // 1024)
+from qudimrs import UnitRegistry
+make = UnitRegistry()._f64_quantity
+values = [float(i) + 0.5 for i in range(1_000_000)]
+base = rss_kib()
+items = [v + 0.0 for v in values] if sys.argv[1] == "floats" else [make(v, "m") for v in values]
+print(rss_kib() - base)
+"""
 
-    ureg = UnitRegistry()
-    base = rss_kib()
-    floats = [float(i) + 0.5 for i in range(1_000_000)]
-    float_growth = rss_kib() - base
-    del floats
-    base = rss_kib()
-    make = ureg._f64_quantity
-    quantities = [make(float(i) + 0.5, "m") for i in range(1_000_000)]
-    q_growth = rss_kib() - base
-    del quantities
-    return q_growth / max(float_growth, 1)
+
+def memory_ratio() -> float:
+    """Resident growth of 1e6 quantities of one unit over a list of 1e6 floats.
+
+    Each is measured in a fresh interpreter, so memory that other work of this
+    run freed cannot be reused and hide part of the growth. Both lists hold
+    objects made during the measurement: new floats, or new quantities."""
+    def growth(kind: str) -> int:
+        out = subprocess.run([sys.executable, "-c", _GROWTH, kind], capture_output=True, text=True,
+                             check=True, env=os.environ.copy())
+        return int(out.stdout.strip())
+
+    return growth("quantities") / max(growth("floats"), 1)
 
 
 def main() -> int:
