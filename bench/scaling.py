@@ -20,9 +20,9 @@ LIMITS = Path(__file__).resolve().parents[1] / "tests" / "python" / "test_limits
 
 
 def load_limits():
-    spec = importlib.util.spec_from_file_location("limits", LIMITS)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("limits", LIMITS)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
