@@ -3,7 +3,8 @@
 
 #include <new>  // placement new, std::bad_alloc
 
-#include "lib/args.hpp"  // short_type_name
+#include "lib/args.hpp"       // short_type_name
+#include "lib/errors_py.hpp"  // raise
 
 namespace qudim::py {
 
@@ -153,6 +154,18 @@ void PendingQuantity::set_units(const UnitsContainer& units) {
     new (&q_->units) UnitsContainer();
     throw;
   }
+}
+
+PyObject* quantity_of_text(double magnitude, std::string_view text, const RegistryHandle& handle) {
+  PendingQuantity q(magnitude, handle);
+  if (!q.ok()) return nullptr;
+  RegistryLock lock(handle);
+  UnitsContainer scratch;
+  Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(text, scratch);
+  if (!parsed) return lock.unlock(), raise(parsed.error());
+  q.set_units(**parsed);
+  lock.unlock();
+  return q.take();
 }
 
 bool extract_quantity(PyObject* obj, std::optional<QuantityCopy>& out) {

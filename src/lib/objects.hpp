@@ -6,6 +6,7 @@
 
 #include <cstdint>   // int32_t
 #include <optional>  // std::optional
+#include <string_view>  // std::string_view
 #include <utility>   // std::move, std::exchange
 
 #include "lib/handle.hpp"       // RegistryHandle
@@ -101,6 +102,10 @@ class PendingQuantity {
  private:
   PyQuantity* q_;
 };
+
+/// A new Quantity of magnitude in units parsed from text in handle's registry
+/// (one lock); nullptr with the parse error raised.
+PyObject* quantity_of_text(double magnitude, std::string_view text, const RegistryHandle& handle);
 
 /// A copy of a Quantity argument's record.
 struct QuantityCopy {

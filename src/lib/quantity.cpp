@@ -49,15 +49,7 @@ PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
       if (magnitude == -1.0 && PyErr_Occurred()) return nullptr;
       if (units) unit_text = *units;
     }
-    PendingQuantity q(magnitude, *handle);
-    if (!q.ok()) return nullptr;
-    RegistryLock lock(*handle);
-    UnitsContainer scratch;
-    Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(unit_text, scratch);
-    if (!parsed) return lock.unlock(), raise(parsed.error());
-    q.set_units(**parsed);
-    lock.unlock();
-    return q.take();
+    return quantity_of_text(magnitude, unit_text, *handle);
   } catch (...) {
     return raise_from_current_exception();
   }

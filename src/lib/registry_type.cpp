@@ -27,15 +27,7 @@ const RegistryHandle& handle_of(PyObject* self) { return as_registry(self)->regi
 /// The quantity a value and optional unit text make in this registry (the
 /// tail shared by _f64_quantity and _scalar_quantity).
 PyObject* number_quantity(PyObject* self, double value, std::optional<std::string_view> units) {
-  PendingQuantity q(value, handle_of(self));
-  if (!q.ok()) return nullptr;
-  RegistryLock lock(handle_of(self));
-  UnitsContainer scratch;
-  Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(units.value_or("dimensionless"), scratch);
-  if (!parsed) return lock.unlock(), raise(parsed.error());
-  q.set_units(**parsed);
-  lock.unlock();
-  return q.take();
+  return quantity_of_text(value, units.value_or("dimensionless"), handle_of(self));
 }
 
 /// parse_expression's body for an already converted text.
@@ -45,16 +37,7 @@ PyObject* expression_quantity(PyObject* self, std::string_view expr) {
   const QuantityText parts = parse_quantity_string(text);
   const std::optional<double> m = parse_decimal(parts.magnitude, true);
   if (!m) return raise(PyExc_ValueError, "Cannot parse magnitude: '" + std::string(parts.magnitude) + "'");
-  PendingQuantity q(*m, handle_of(self));
-  if (!q.ok()) return nullptr;
-  if (!parts.units.empty()) {
-    RegistryLock lock(handle_of(self));
-    UnitsContainer scratch;
-    Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(parts.units, scratch);
-    if (!parsed) return lock.unlock(), raise(parsed.error());
-    q.set_units(**parsed);
-  }
-  return q.take();
+  return quantity_of_text(*m, parts.units, handle_of(self));
 }
 
 /// Parses two unit texts and applies op(registry, units1, units2) under one
