@@ -10,7 +10,7 @@ PY312 := $(shell if python3.12 --version >/dev/null 2>&1; then echo python3.12; 
 	elif PYENV_VERSION=3.12 python3.12 --version >/dev/null 2>&1; then echo "PYENV_VERSION=3.12 python3.12"; \
 	else echo python3.12; fi)
 
-.PHONY: all demo test core-test py-test install venv bench clean dev-test wheel-test fuzz sanitize sanitize-core valgrind
+.PHONY: all demo test core-test py-test install venv bench clean dev-test wheel-test fuzz sanitize sanitize-core valgrind gtest
 
 all: install
 
@@ -28,7 +28,17 @@ install: venv
 demo: install
 	$(VPY) -m qudimrs --demo
 
-core-test:
+# GoogleTest from Debian's packages when it is missing (apt-get, as root);
+# where that is impossible, one line says what to install.
+gtest:
+	@if [ ! -f /usr/include/gtest/gtest.h ]; then \
+		if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
+			echo "installing GoogleTest (libgtest-dev)"; \
+			(apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libgtest-dev) >/dev/null \
+				|| { echo "could not install GoogleTest: install libgtest-dev (or GoogleTest) and run make test again" >&2; exit 1; }; \
+		else echo "GoogleTest is missing: install libgtest-dev (or GoogleTest) and run make test again" >&2; exit 1; fi; fi
+
+core-test: gtest
 	cmake -S . -B build/core -DQUDIM_BUILD_TESTS=ON -DQUDIM_BUILD_MODULE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build/core -j $(JOBS)
 	build/core/core_tests
@@ -36,7 +46,10 @@ core-test:
 py-test: install
 	$(VPY) -m pytest -q tests/python
 
-test: core-test py-test
+# Both suites always run; the target fails if either (or the GoogleTest set-up) does.
+test:
+	@status=0; $(MAKE) --no-print-directory core-test || status=1; \
+		$(MAKE) --no-print-directory py-test || status=1; exit $$status
 
 # Developer loop without pip: builds the module into build/$(DEV) and runs
 # pytest against it (several developers can use separate DEV names at once).

@@ -8,27 +8,28 @@ QudimError QudimError::dimensionality(std::string units1, std::string units2,
                                       std::optional<UnitsContainer> dim2) {
   return QudimError(std::make_unique<Data>(Data{ErrorKind::Dimensionality, std::move(units1),
                                                 std::move(units2), std::move(dim1),
-                                                std::move(dim2)}));
+                                                std::move(dim2), {}}));
 }
 
 QudimError QudimError::undefined_unit(std::string name) {
   return QudimError(std::make_unique<Data>(
-      Data{ErrorKind::UndefinedUnit, std::move(name), {}, std::nullopt, std::nullopt}));
+      Data{ErrorKind::UndefinedUnit, std::move(name), {}, std::nullopt, std::nullopt, {}}));
 }
 
 QudimError QudimError::offset_unit_calculus(std::string units1, std::string units2) {
   return QudimError(std::make_unique<Data>(Data{ErrorKind::OffsetUnitCalculus, std::move(units1),
-                                                std::move(units2), std::nullopt, std::nullopt}));
+                                                std::move(units2), std::nullopt, std::nullopt,
+                                                {}}));
 }
 
 QudimError QudimError::definition_syntax(std::string description) {
   return QudimError(std::make_unique<Data>(
-      Data{ErrorKind::DefinitionSyntax, std::move(description), {}, std::nullopt, std::nullopt}));
+      Data{ErrorKind::DefinitionSyntax, std::move(description), {}, std::nullopt, std::nullopt, {}}));
 }
 
 QudimError QudimError::redefinition(std::string name) {
   return QudimError(std::make_unique<Data>(
-      Data{ErrorKind::Redefinition, std::move(name), {}, std::nullopt, std::nullopt}));
+      Data{ErrorKind::Redefinition, std::move(name), {}, std::nullopt, std::nullopt, {}}));
 }
 
 std::string QudimError::message() const {

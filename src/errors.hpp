@@ -36,6 +36,11 @@ class QudimError {
   /// The fixed message text, e.g. "'furlongz' is not defined in the unit registry".
   std::string message() const;
 
+  /// An extra hint shown after the message (for example close spellings of an
+  /// undefined name); empty when there is none. It never changes message().
+  const std::string& note() const noexcept { return data_->note; }
+  void set_note(std::string note) { data_->note = std::move(note); }
+
   const std::string& text1() const noexcept { return data_->text1; }
   const std::string& text2() const noexcept { return data_->text2; }
   const std::optional<UnitsContainer>& dim1() const noexcept { return data_->dim1; }
@@ -48,6 +53,7 @@ class QudimError {
     std::string text2;  // units2 (dimensionality and offset kinds only)
     std::optional<UnitsContainer> dim1;
     std::optional<UnitsContainer> dim2;
+    std::string note;
   };
   explicit QudimError(std::unique_ptr<Data> data) : data_(std::move(data)) {}
   std::unique_ptr<Data> data_;
@@ -70,6 +76,7 @@ class [[nodiscard]] Result {
   T& operator*() & { return std::get<0>(v_); }
   const T& operator*() const& { return std::get<0>(v_); }
   const QudimError& error() const& { return std::get<1>(v_); }
+  QudimError& error() & { return std::get<1>(v_); }
   QudimError&& error() && { return std::get<1>(std::move(v_)); }
   QudimError take_error() { return std::get<1>(std::move(v_)); }
 
@@ -86,6 +93,7 @@ class [[nodiscard]] Result<void> {
   bool ok() const noexcept { return !err_.has_value(); }
   explicit operator bool() const noexcept { return ok(); }
   const QudimError& error() const& { return *err_; }
+  QudimError& error() & { return *err_; }
   QudimError take_error() { return std::move(*err_); }
 
  private:

@@ -1,6 +1,8 @@
 // Exception classes of the module and the core-error mapping.
 #include "lib/errors_py.hpp"
 
+#include "lib/entry.hpp"  // set_error_from_current_exception
+
 #include <exception>  // std::exception_ptr
 #include <new>        // std::bad_alloc
 
@@ -76,7 +78,24 @@ PyObject* raise(const DeferredError& error) {
   return nullptr;
 }
 
-PyObject* raise(const QudimError& error) { return raise(to_py_err(error)); }
+PyObject* raise(const QudimError& error) {
+  raise(to_py_err(error));
+  if (error.note().empty()) return nullptr;
+  // The note travels on the exception object (shown by tracebacks), never in
+  // its message or args.
+  PyObject* exc = PyErr_GetRaisedException();
+  PyObject* note = PyUnicode_FromStringAndSize(error.note().data(),
+                                               static_cast<Py_ssize_t>(error.note().size()));
+  PyObject* done = note != nullptr ? PyObject_CallMethod(exc, "add_note", "O", note) : nullptr;
+  Py_XDECREF(note);
+  if (done == nullptr) {
+    Py_DECREF(exc);  // the failure to attach the note is what is raised
+    return nullptr;
+  }
+  Py_DECREF(done);
+  PyErr_SetRaisedException(exc);
+  return nullptr;
+}
 
 PyObject* raise(PyObject* type, const char* message) {
   PyErr_SetString(type, message);
@@ -85,6 +104,16 @@ PyObject* raise(PyObject* type, const char* message) {
 
 PyObject* raise(PyObject* type, const std::string& message) {
   return raise(DeferredError{type, message});
+}
+
+void set_error_from_current_exception() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (...) {
+    PyErr_SetString(PyExc_SystemError, "internal error in qudimrs._core");
+  }
 }
 
 PyObject* raise_from_current_exception() {

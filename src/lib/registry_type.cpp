@@ -9,6 +9,7 @@
 #include <vector>     // std::vector
 
 #include "lib/args.hpp"             // bind_args, extract_*
+#include "lib/entry.hpp"            // entry, locked
 #include "lib/errors_py.hpp"        // raise
 #include "lib/objects.hpp"          // PyUnitRegistry, make_*
 #include "lib/py_values.hpp"        // str_of, str_list
@@ -93,15 +94,9 @@ PyObject* registry_get_default_format(PyObject*, void*) { return PyUnicode_FromS
 PyObject* registry_get_auto_reduce(PyObject*, void*) { Py_RETURN_FALSE; }
 
 int registry_contains(PyObject* self, PyObject* item) {
-  try {
-    std::string_view name;
-    if (!extract_str(item, "item", name)) return -1;
-    RegistryLock lock(handle_of(self));
-    return lock->knows_spelling(name) ? 1 : 0;
-  } catch (...) {
-    raise_from_current_exception();
-    return -1;
-  }
+  std::string_view name;
+  if (!extract_str(item, "item", name)) return -1;
+  return locked(handle_of(self), [&](UnitRegistry& reg) { return reg.knows_spelling(name); }) ? 1 : 0;
 }
 
 PyObject* registry_iter(PyObject* self) {
@@ -566,7 +561,7 @@ PyType_Slot registry_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(registry_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(registry_dealloc)},
     {Py_tp_iter, reinterpret_cast<void*>(registry_iter)},
-    {Py_sq_contains, reinterpret_cast<void*>(registry_contains)},
+    {Py_sq_contains, reinterpret_cast<void*>(entry<registry_contains>)},
     {Py_tp_methods, registry_methods},
     {Py_tp_getset, registry_getset},
     {0, nullptr},
