@@ -1,0 +1,296 @@
+// The registry built from the built-in texts: every definition registers,
+// contested spellings end where intended, values do not depend on load order
+// and equal published ones, and fresh registries over the shared layer behave
+// exactly like an independent full build.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <numbers>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "parser.hpp"
+#include "registry/embedded_definitions.hpp"
+#include "registry/registry.hpp"
+
+namespace qudim {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+/// Every unit definition of the two texts, constants spliced in.
+std::vector<UnitDef> defined_units() {
+  std::vector<UnitDef> units;
+  for (std::string_view text : {kDefaultDefinitions, kConstantsDefinitions}) {
+    for (const Definition& d : parse_definitions(text)) {
+      if (const auto* unit = std::get_if<UnitDef>(&d)) units.push_back(*unit);
+    }
+  }
+  return units;
+}
+
+TEST(BuiltinRegistry, EveryUnitRegistersWithItsRelationsValue) {
+  // Each relation evaluated again against the finished registry must give the
+  // stored entry: a name that resolved to something else while its own line
+  // was still pending (a prefix reading) would show up here.
+  const UnitRegistry r = UnitRegistry::new_registry();
+  const std::vector<UnitDef> units = defined_units();
+  EXPECT_EQ(units.size(), 417u);
+  EXPECT_EQ(r.unit_names().size(), units.size());
+  for (const UnitDef& u : units) {
+    const UnitEntry* entry = r.find_unit(u.name);
+    ASSERT_NE(entry, nullptr) << u.name << " = " << u.relation;
+    if (u.is_base || u.relation.empty() || u.relation == "[]") continue;
+    const Result<UnitInfo> again = eval_relation_tokens(r, tokenize_relation(u.relation));
+    ASSERT_TRUE(again.ok()) << u.name;
+    EXPECT_NEAR(again->factor / entry->factor, 1.0, 1e-14) << u.name;
+    EXPECT_TRUE(again->root_units == entry->root_units) << u.name;
+  }
+}
+
+TEST(BuiltinRegistry, PrefixesStrip) {
+  const UnitRegistry r = UnitRegistry::new_registry();
+  EXPECT_EQ(r.prefix_list().size(), 34u);
+  const struct {
+    const char* spelling;
+    double factor;
+  } strips[] = {{"kilometer", 1e3}, {"dam", 10},   {"dekameter", 10}, {"µs", 1e-6},
+                {"μs", 1e-6},       {"us", 1e-6},  {"mus", 1e-6},     {"Kibit", 1024},
+                {"Yibit", 0x1p80},  {"qm", 1e-30}, {"Qm", 1e30}};
+  for (const auto& s : strips) {
+    const auto m = r.try_strip_prefix(s.spelling);
+    ASSERT_TRUE(m.has_value()) << s.spelling;
+    EXPECT_EQ(m->factor, s.factor) << s.spelling;
+  }
+}
+
+TEST(BuiltinRegistry, ContestedSpellingsEndWhereIntended) {
+  UnitRegistry r = UnitRegistry::new_registry();
+  const struct {
+    const char* spelling;
+    const char* canonical;  // "" when the spelling must stay unregistered
+  } cases[] = {
+      {"meter", "meter"}, {"metres", "meter"}, {"bps", "point"},  // point registers after baud
+      {"K", "kelvin"}, {"degF", "degree_Fahrenheit"}, {"h", "hour"},
+      {"k", "boltzmann_constant"}, {"c", "speed_of_light"}, {"hbar", "dirac_constant"},
+      {"e", "elementary_charge"}, {"π", "pi"},
+      // left to prefix stripping: no symbol, alias or plural may take these
+      {"µs", ""}, {"μs", ""}, {"us", ""}, {"ms", ""}, {"ks", ""}, {"ns", ""}, {"mm", ""},
+      {"kg", ""}, {"Kibit", ""}, {"MB", ""}, {"kWh", ""}, {"mmHg", ""}, {"mL", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string* got = r.lookup_spelling(c.spelling);
+    EXPECT_EQ(got ? *got : "", c.canonical) << c.spelling;
+    EXPECT_TRUE(r.knows_spelling(c.spelling)) << c.spelling;
+    EXPECT_TRUE(r.resolve_unit_ref(c.spelling).ok()) << c.spelling;
+  }
+  const UnitEntry* celsius = r.find_unit("degree_Celsius");
+  ASSERT_NE(celsius, nullptr);
+  EXPECT_EQ(celsius->factor, 1.0);
+  EXPECT_EQ(celsius->offset, 273.15);
+  EXPECT_EQ(celsius->root_units.to_string(), "kelvin");
+  EXPECT_EQ(celsius->dimensionality.to_string(), "[temperature]");
+  EXPECT_EQ(r.find_unit("kelvin")->offset, 0.0);
+  for (const char* number : {"radian", "bit", "count", "decibel", "percent"}) {
+    EXPECT_TRUE(r.find_unit(number)->dimensionality.empty()) << number;
+    EXPECT_TRUE(r.find_unit(number)->root_units.empty()) << number;
+  }
+}
+
+TEST(BuiltinRegistry, WorkedExamples) {
+  UnitRegistry r = UnitRegistry::new_registry();
+  Result<UnitInfo> k = eval_relation_tokens(r, tokenize_relation("1.380649e-23 J K^-1"));
+  ASSERT_TRUE(k.ok());
+  EXPECT_NEAR(k->factor, 1.380649e-20, 1e-35);
+  EXPECT_EQ(k->root_units.to_string(), "gram * meter ** 2 / kelvin * second ** 2");
+
+  const UnitsContainer energy = r.parse_unit_expr("kg*m**2/s**2").value();
+  EXPECT_EQ(energy.to_string(), "kg * meter ** 2 / second ** 2");
+  EXPECT_NEAR(r.get_conversion_factor(energy, r.parse_unit_expr("J").value()).value(), 1, 1e-15);
+
+  const UnitsContainer speed = r.parse_unit_expr("km/h").value();
+  const auto roots = r.get_root_units(speed).value();
+  EXPECT_NEAR(roots.first, 1000.0 / 3600.0, 1e-16);
+  EXPECT_EQ(r.format_units(roots.second), "m / s");
+  const auto convert = [&](double v, const char* from, const char* to) {
+    return r.convert(v, r.parse_unit_expr(from).value(), r.parse_unit_expr(to).value()).value();
+  };
+  EXPECT_NEAR(convert(3, "km/h", "m/s"), 3 / 3.6, 1e-15);
+  EXPECT_NEAR(convert(100, "degC", "degF"), 212, 1e-9);
+  EXPECT_NEAR(convert(1, "mile", "km"), 1.609344, 1e-12);
+  EXPECT_EQ(r.format_units(r.parse_unit_expr("g * m ** 2 / K / s ** 2").value()),
+            "g * m ** 2 / K / s ** 2");
+}
+
+/// What a spelling resolves to, as one comparable text.
+std::string describe(UnitRegistry& r, const std::string& spelling) {
+  Result<UnitsContainer> parsed = r.parse_unit_expr(spelling);
+  if (!parsed.ok()) return parsed.error().message();
+  Result<std::pair<double, UnitsContainer>> roots = r.get_root_units(*parsed);
+  if (!roots.ok()) return roots.error().message();
+  char factor[32];
+  std::snprintf(factor, sizeof factor, "%.17g", roots->first);
+  return parsed->to_string() + " = " + factor + " " + roots->second.to_string() + " | " +
+         r.format_units(*parsed);
+}
+
+TEST(BuiltinRegistry, FreshRegistryMatchesIndependentBuild) {
+  UnitRegistry shared = UnitRegistry::new_registry();
+  UnitRegistry full = UnitRegistry::from_texts(kDefaultDefinitions, kConstantsDefinitions);
+  const auto compare = [&](const char* stage) {
+    std::vector<std::string> a = shared.unit_names();
+    std::vector<std::string> b = full.unit_names();
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    ASSERT_EQ(a, b) << stage;
+    for (const std::string& name : a) {
+      const UnitEntry* x = shared.find_unit(name);
+      const UnitEntry* y = full.find_unit(name);
+      EXPECT_EQ(x->factor, y->factor) << stage << " " << name;
+      EXPECT_EQ(x->offset, y->offset) << stage << " " << name;
+      EXPECT_TRUE(x->root_units.identical(y->root_units)) << stage << " " << name;
+      EXPECT_TRUE(x->dimensionality.identical(y->dimensionality)) << stage << " " << name;
+      for (const std::string& spelling : {name, name + "s", "k" + name, "m" + name}) {
+        EXPECT_EQ(describe(shared, spelling), describe(full, spelling)) << stage << " " << spelling;
+      }
+    }
+    auto pa = shared.prefix_list();
+    auto pb = full.prefix_list();
+    std::sort(pa.begin(), pa.end());
+    std::sort(pb.begin(), pb.end());
+    EXPECT_EQ(pa, pb) << stage;
+  };
+  compare("fresh");
+  const std::string_view user =
+      "kilo- = 2000 = k-\n"
+      "zz- = 7 = z-\n"
+      "meter = 3 * foot = m\n"
+      "smoot = 1.7018 * meter = smt\n";
+  ASSERT_TRUE(shared.apply_definitions(parse_definitions(user), true).ok());
+  ASSERT_TRUE(full.apply_definitions(parse_definitions(user), true).ok());
+  compare("after user definitions");
+}
+
+/// The value of `unit` in `reference`, both read as relations; the two must
+/// have the same root units.
+double value_in(const UnitRegistry& r, std::string_view unit, std::string_view reference) {
+  const Result<UnitInfo> a = eval_relation_tokens(r, tokenize_relation(unit));
+  const Result<UnitInfo> b = eval_relation_tokens(r, tokenize_relation(reference));
+  if (!a.ok() || !b.ok()) {
+    ADD_FAILURE() << unit << " or " << reference << " does not evaluate";
+    return 0.0;
+  }
+  EXPECT_TRUE(a->root_units == b->root_units) << unit << " vs " << reference;
+  return a->factor / b->factor;
+}
+
+TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
+  const UnitRegistry r = UnitRegistry::new_registry();
+  const struct {
+    const char* unit;
+    const char* reference;
+    double value;
+    double rel_tol;
+  } cases[] = {
+      // exact by definition (1959 agreement, SI, NIST SP 811)
+      {"foot", "meter", 0.3048, 1e-15},
+      {"mile", "meter", 1609.344, 1e-15},
+      {"survey_mile", "meter", 5280.0 * 1200.0 / 3937.0, 1e-15},
+      {"acre", "meter ** 2", 4046.872609874252, 1e-14},
+      {"pound", "kilogram", 0.45359237, 1e-15},
+      {"ounce", "gram", 28.349523125, 1e-15},
+      {"troy_ounce", "gram", 31.1034768, 1e-15},
+      {"slug", "kilogram", 14.593902937206365, 1e-14},
+      {"force_pound", "newton", 4.4482216152605, 1e-15},
+      {"poundal", "newton", 0.138254954376, 1e-14},
+      {"gallon", "liter", 3.785411784, 1e-14},
+      {"pint", "liter", 0.473176473, 1e-14},
+      {"fluid_ounce", "milliliter", 29.5735295625, 1e-14},
+      {"teaspoon", "milliliter", 4.92892159375, 1e-14},
+      {"minim", "microliter", 61.611519921875, 1e-14},
+      {"dry_pint", "liter", 0.5506104713575, 1e-14},
+      {"bushel", "liter", 35.23907016688, 1e-14},
+      {"imperial_pint", "liter", 0.56826125, 1e-14},
+      {"imperial_fluid_ounce", "milliliter", 28.4130625, 1e-14},
+      {"light_year", "meter", 9460730472580800.0, 1e-15},
+      {"parsec", "meter", 3.0856775814913673e16, 1e-14},
+      {"tex_point", "millimeter", 0.35145980351459805, 1e-14},
+      {"didot", "millimeter", 1000.0 / 2660.0, 1e-14},
+      {"degree", "radian", kPi / 180.0, 1e-15},
+      {"revolutions_per_minute", "radian / second", 2.0 * kPi / 60.0, 1e-15},
+      {"byte", "bit", 8.0, 0.0},
+      {"knot", "meter / second", 1852.0 / 3600.0, 1e-15},
+      {"mile_per_hour", "meter / second", 0.44704, 1e-15},
+      {"electron_volt", "joule", 1.602176634e-19, 1e-15},
+      {"calorie", "joule", 4.184, 1e-15},
+      {"international_british_thermal_unit", "joule", 1055.05585262, 1e-14},
+      {"thermochemical_british_thermal_unit", "joule", 1054.3502644888889, 1e-14},
+      {"horsepower", "watt", 745.69987158227022, 1e-14},
+      {"metric_horsepower", "watt", 735.49875, 1e-14},
+      {"standard_atmosphere", "pascal", 101325.0, 1e-15},
+      {"technical_atmosphere", "pascal", 98066.5, 1e-14},
+      {"torr", "pascal", 101325.0 / 760.0, 1e-15},
+      {"millimeter_Hg", "pascal", 133.322387415, 1e-14},
+      {"inch_Hg_32F", "pascal", 3386.38, 2e-6},    // NIST SP 811 to six digits
+      {"inch_Hg_60F", "pascal", 3376.85, 2e-6},
+      {"inch_H2O_4C", "pascal", 249.082, 2e-6},
+      {"inch_H2O_60F", "pascal", 248.84, 2e-5},
+      {"darcy", "meter ** 2", 9.869233e-13, 1e-6},
+      {"debye", "coulomb * meter", 3.33564095198152e-30, 1e-14},
+      {"gilbert", "ampere", 10.0 / (4.0 * kPi), 1e-15},
+      {"conventional_volt_90", "volt", 1.0000001066651073, 1e-15},
+      {"conventional_ohm_90", "ohm", 1.0000000177936676, 1e-15},
+      {"mean_international_ampere", "ampere", 0.99985, 1e-5},
+      {"sidereal_day", "second", 86164.0905, 1e-9},
+      {"tropical_year", "day", 365.24219, 1e-8},
+      // exact consequences of the SI defining constants (CODATA 2018 lists them truncated)
+      {"dirac_constant", "joule * second", 1.0545718176461564e-34, 1e-14},
+      {"molar_gas_constant", "joule / kelvin / mole", 8.31446261815324, 1e-14},
+      {"faraday_constant", "coulomb / mole", 96485.33212331002, 1e-14},
+      {"von_klitzing_constant", "ohm", 25812.807459304507, 1e-14},
+      {"josephson_constant", "hertz / volt", 483597848416983.63, 1e-14},
+      {"magnetic_flux_quantum", "weber", 2.0678338484619293e-15, 1e-14},
+      {"conductance_quantum", "siemens", 7.7480917298636506e-5, 1e-14},
+      {"stefan_boltzmann_constant", "watt / meter ** 2 / kelvin ** 4", 5.6703744191844295e-8, 1e-14},
+      {"first_radiation_constant", "watt * meter ** 2", 3.741771852192758e-16, 1e-14},
+      {"second_radiation_constant", "meter * kelvin", 1.4387768775039338e-2, 1e-14},
+      {"wien_wavelength_displacement_law_constant", "meter * kelvin", 2.897771955e-3, 1e-9},
+      {"wien_frequency_displacement_law_constant", "hertz / kelvin", 5.878925757e10, 1e-9},
+      // CODATA 2018: values that follow from measured ones (within their uncertainty)
+      {"fine_structure_constant", "1", 7.2973525693e-3, 2e-10},
+      {"vacuum_permeability", "newton / ampere ** 2", 1.25663706212e-6, 2e-10},
+      {"vacuum_permittivity", "farad / meter", 8.8541878128e-12, 2e-10},
+      {"impedance_of_free_space", "ohm", 376.730313668, 2e-10},
+      {"coulomb_constant", "newton * meter ** 2 / coulomb ** 2", 8.9875517923e9, 2e-10},
+      {"bohr", "meter", 5.29177210903e-11, 2e-10},
+      {"hartree", "joule", 4.3597447222071e-18, 2e-12},
+      {"rydberg", "electron_volt", 13.605693122994, 2e-12},
+      {"classical_electron_radius", "meter", 2.8179403262e-15, 5e-10},
+      {"thomson_cross_section", "meter ** 2", 6.6524587321e-29, 1e-9},
+      {"bohr_magneton", "joule / tesla", 9.2740100783e-24, 5e-10},
+      {"nuclear_magneton", "joule / tesla", 5.0507837461e-27, 5e-10},
+      {"atomic_unit_of_time", "second", 2.4188843265857e-17, 2e-12},
+      {"atomic_unit_of_current", "ampere", 6.623618237510e-3, 2e-12},
+      {"atomic_unit_of_temperature", "kelvin", 3.1577502480407e5, 2e-12},
+      {"atomic_unit_of_electric_field", "volt / meter", 5.14220674763e11, 5e-10},
+      {"atomic_unit_of_force", "newton", 8.2387234983e-8, 5e-10},
+      {"planck_length", "meter", 1.616255e-35, 2e-6},
+      {"planck_mass", "kilogram", 2.176434e-8, 2e-6},
+      {"planck_time", "second", 5.391247e-44, 2e-6},
+      {"planck_temperature", "kelvin", 1.416784e32, 2e-6},
+      {"unified_atomic_mass_unit", "kilogram", 1.66053906660e-27, 1e-15},
+      // Gaussian units: Coulomb's law with unit constant, the erg as statvolt franklin
+      {"franklin ** 2 / centimeter ** 2", "dyne", 1.0, 1e-15},
+      {"statvolt * franklin", "erg", 1.0, 1e-15},
+      {"gauss * centimeter ** 2", "maxwell", 1.0, 1e-15},
+  };
+  for (const auto& c : cases) {
+    const double got = value_in(r, c.unit, c.reference);
+    EXPECT_NEAR(got / c.value, 1.0, c.rel_tol) << c.unit << " in " << c.reference;
+  }
+}
+
+}  // namespace
+}  // namespace qudim
