@@ -6,9 +6,9 @@
 1.864...
 """
 
+# Annotations stay unevaluated strings, so importing the package never loads
+# `typing` (most of what an import would otherwise cost).
 from __future__ import annotations
-
-from typing import Any
 
 from ._core import (
     DefinitionSyntaxError,
@@ -47,7 +47,7 @@ class Measurement:
 
     __slots__ = ("value", "error")
 
-    def __init__(self, value: Any, error: float) -> None:
+    def __init__(self, value: Quantity, error: float) -> None:
         self.value = value
         self.error = float(error)
 
@@ -56,7 +56,7 @@ class Measurement:
         return float(self.value.magnitude)
 
     @property
-    def units(self) -> Any:
+    def units(self) -> Unit:
         return self.value.units
 
     @property

@@ -1,5 +1,6 @@
-"""The command line: outputs and exit codes."""
+"""The command line: outputs, messages and exit codes."""
 
+import os
 import subprocess
 import sys
 
@@ -7,56 +8,83 @@ import pytest
 
 from qudimrs.__main__ import main
 
-
-@pytest.mark.parametrize(
-    "argv, out",
-    [
-        (["3.5 km/h", "m/s"], "0.9722222222222223 m / s\n"),
-        (["100 degC", "degF"], "211.99999999999991 °F\n"),
-        (["--compact", "1500 m"], "1.5 kilometer\n"),
-        (["--precision", "3", "1 mile", "km"], "1.61 km\n"),
-        (["--define", "smoot = 1.7018 m", "--define", "dsmoot = 10 smoot", "1 dsmoot", "m"], "17.018 m\n"),
-        (["--list", "furlong"], "furlong\n"),
-        (["3 km/h"], "3 km / h\n  base units:     0.8333333333333334 m / s\n  dimensionality: [length] / [time]\n"),
-    ],
-)
-def test_outputs(capsys, argv, out):
-    assert main(argv) == 0
-    captured = capsys.readouterr()
-    assert captured.out == out
-    assert captured.err == ""
+REFUSED = "is not an exponent"
 
 
 @pytest.mark.parametrize(
-    "argv, err",
+    "argv, out, err, code",
     [
-        (["3 m", "s"], "error: Cannot convert from 'meter' ([length]) to 'second' ([time])\n"),
-        (["3 furlongz"], "error: 'furlongz' is not defined in the unit registry\n"),
-        (["--define", "bad = nope * m", "1 m"], "error: 'nope' is not defined in the unit registry\n"),
-        (["x m"], "error: 'x' is not defined in the unit registry\n"),
-        (["- m"], "error: Cannot parse magnitude: '-'\n"),
+        # Magnitudes rounded for people, offsets included; --precision and --exact keep theirs.
+        (["100 degC", "degF"], "212 °F\n", "", 0),
+        (["0 degC", "degF"], "32 °F\n", "", 0),
+        (["-40 degF", "degC"], "-40 °C\n", "", 0),
+        (["1 eV", "J"], "1.602176634e-19 J\n", "", 0),
+        (["3.5 km/h", "m/s"], "0.972222222222222 m / s\n", "", 0),
+        (["1e21 m", "km"], "1e+18 km\n", "", 0),
+        (["--precision", "3", "1 mile", "km"], "1.61 km\n", "", 0),
+        (["--exact", "100 degC", "degF"], "211.99999999999991 °F\n", "", 0),
+        (["--compact", "1500 m"], "1.5 kilometer\n", "", 0),
+        (["eV", "J"], "1.602176634e-19 J\n", "", 0),
+        # Inspection: the value in base units goes through conversion, offsets applied.
+        (["20 degC"], "20 °C\n  base units:     293.15 K\n  dimensionality: [temperature]\n", "", 0),
+        (["3 km/h"], "3 km / h\n  base units:     0.833333333333333 m / s\n"
+                     "  dimensionality: [length] / [time]\n", "", 0),
+        # Numbers inside units: only exponents and a leading reciprocal 1 pass.
+        (["3 m**2", "m^2"], "3 m ** 2\n", "", 0),
+        (["2 s^-1", "1/s"], "2 1 / s\n", "", 0),
+        (["2 * 3 m", "m"], "", f"the number 3 in '2 * 3 m' {REFUSED}", 2),
+        (["3 m/0", "m"], "", f"the number 0 in '3 m/0' {REFUSED}", 2),
+        (["1/2 m"], "", f"the number 2 in '1/2 m' {REFUSED}", 2),
+        (["4 m ** (1/2)"], "", f"the number 2 in '4 m ** (1/2)' {REFUSED}", 2),
+        (["1 km", "1000 m"], "", f"the number 1000 in '1000 m' {REFUSED}", 2),
+        (["1 m", "m 1e"], "", f"the number 1e in 'm 1e' {REFUSED}", 2),
+        # Definitions: used in order; lines that would define nothing are refused.
+        (["--define", "smoot = 1.7018 m", "--define", "dsmoot = 10 smoot", "1 dsmoot", "m"],
+         "17.018 m\n", "", 0),
+        (["--define", "smoot 1.7018 m", "1 m"], "", "'smoot 1.7018 m' defines nothing", 2),
+        (["--define", "garbage!!", "1 m"], "", "'garbage!!' defines nothing", 2),
+        (["--define", "[wave] = [length]", "1 m"], "", "defines nothing", 2),
+        (["--define", "foo- = abc", "1 m"], "", "could not use the definition of 'foo'", 2),
+        (["--define", "bad = nope * m", "1 m"], "", "'nope' is not defined in the unit registry", 2),
+        # Listing: names, symbols and known spellings, any case.
+        (["--list", "mph"], "mile_per_hour  mph  [length] / [time]\n", "", 0),
+        (["--list", "CELSIUS"], "degree_Celsius  °C  [temperature]\n", "", 0),
+        (["--list", "litre"], "liter  l  [length] ** 3\n", "", 0),
+        (["--list", "kWh"], "kilowatt_hour  kWh  [length] ** 2 * [mass] / [time] ** 2\n", "", 0),
+        (["--list", "no such unit"], "", "", 0),
+        # Errors: one message on stderr (plus the registry's notes), status 2.
+        (["3 m", "s"], "", "error: Cannot convert from 'meter' ([length]) to 'second' ([time])\n", 2),
+        (["3 furlongz"], "", "error: 'furlongz' is not defined in the unit registry\n", 2),
+        (["- m"], "", "error: Cannot parse magnitude: '-'\n", 2),
+        ([], "", "a quantity is required", 2),
+        (["--precision", "0", "1 m"], "", "--precision must be at least 1", 2),
+        (["--precision", "3", "--exact", "1 m"], "", "not allowed with", 2),
+        (["--version"], "qudimrs 0.1.0\n", "", 0),
     ],
 )
-def test_errors_exit_2_with_one_line(capsys, argv, err):
-    assert main(argv) == 2
+def test_command_line(capsys, argv, out, err, code):
+    try:
+        status = main(argv)
+    except SystemExit as e:  # argparse's own exits (usage errors, --version)
+        status = e.code
     captured = capsys.readouterr()
-    assert captured.out == ""
-    assert captured.err == err
+    assert (captured.out, status) == (out, code)
+    assert err in captured.err and (err == "") == (captured.err == "")
 
 
-@pytest.mark.parametrize("argv", [[], ["--precision", "0", "1 m"], ["--bogus"]])
-def test_usage_errors(capsys, argv):
-    with pytest.raises(SystemExit) as info:
-        main(argv)
-    assert info.value.code == 2
-    assert capsys.readouterr().err.count("\n") == 1
+def test_closed_pipe_ends_quietly(tmp_path):
+    # The pipe has no reader from the start, so the first write fails every time.
+    read_end, write_end = os.pipe()
+    os.close(read_end)
+    try:
+        proc = subprocess.run([sys.executable, "-m", "qudimrs", "--list"], stdout=write_end,
+                              stderr=subprocess.PIPE, text=True, check=False)
+    finally:
+        os.close(write_end)
+    assert (proc.returncode, proc.stderr) == (141, "")
 
 
-def test_module_entry_point():
-    proc = subprocess.run(
-        [sys.executable, "-m", "qudimrs", "2 km", "m"], capture_output=True, text=True, check=False
-    )
-    assert proc.returncode == 0
-    assert proc.stdout == "2000 m\n"
-    demo = subprocess.run([sys.executable, "-m", "qudimrs", "--demo"], capture_output=True, text=True, check=False)
-    assert demo.returncode == 0 and "DimensionalityError" in demo.stdout
+def test_import_does_not_load_typing():
+    code = "import sys; before = set(sys.modules); import qudimrs; print('typing' in set(sys.modules) - before)"
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
+    assert result.stdout == "False\n"
