@@ -1,21 +1,27 @@
 # qudimrs: `make demo` and `make test` set up everything on a fresh machine.
 
 SHELL := /bin/bash
-VENV := .venv
-VPY := $(VENV)/bin/python
 JOBS ?= 2
 
-# Python 3.12: on PATH if it answers, else through pyenv.
-PY312 := $(shell if python3.12 --version >/dev/null 2>&1; then echo python3.12; \
-	elif PYENV_VERSION=3.12 python3.12 --version >/dev/null 2>&1; then echo "PYENV_VERSION=3.12 python3.12"; \
-	else echo python3.12; fi)
+# The Python version to build and test with (`make test PYTHON=3.13`). Each version other
+# than 3.12 has a venv of its own, so trying another never disturbs .venv.
+# (Only from the command line: a PYTHON in the environment may mean something else.)
+ifneq ($(origin PYTHON),command line)
+PYTHON := 3.12
+endif
+VENV := $(if $(filter 3.12,$(PYTHON)),.venv,.venv-$(PYTHON))
+VPY := $(VENV)/bin/python
+# Its interpreter: on PATH if it answers, else through pyenv.
+PYEXE := $(shell if python$(PYTHON) --version >/dev/null 2>&1; then echo python$(PYTHON); \
+	elif PYENV_VERSION=$(PYTHON) python$(PYTHON) --version >/dev/null 2>&1; then \
+	echo "PYENV_VERSION=$(PYTHON) python$(PYTHON)"; else echo python$(PYTHON); fi)
 
 .PHONY: all demo test core-test py-test install venv bench clean dev-test wheel-test fuzz sanitize sanitize-core valgrind gtest
 
 all: install
 
 $(VENV)/.ready: pyproject.toml
-	$(PY312) -m venv $(VENV)
+	$(PYEXE) -m venv $(VENV)
 	$(VPY) -m pip install -q --upgrade pip
 	$(VPY) -m pip install -q "scikit-build-core>=0.10" pytest hypothesis mypy
 	touch $@
@@ -121,12 +127,13 @@ bench: venv
 
 # Builds a wheel, installs it into a brand-new venv and runs the Python tests
 # against that install (from outside the source tree).
+WHEEL_VENV := build/wheel-venv-$(PYTHON)
 wheel-test: venv
-	rm -rf dist build/wheel-venv
+	rm -rf dist $(WHEEL_VENV)
 	$(VPY) -m pip wheel -q --no-build-isolation --no-deps -w dist .
-	$(PY312) -m venv build/wheel-venv
-	build/wheel-venv/bin/python -m pip install -q dist/qudimrs-*.whl pytest hypothesis mypy
-	cd build && wheel-venv/bin/python -m pytest -q -p no:cacheprovider ../tests/python
+	$(PYEXE) -m venv $(WHEEL_VENV)
+	$(WHEEL_VENV)/bin/python -m pip install -q dist/qudimrs-*.whl pytest hypothesis mypy
+	cd build && $(WHEEL_VENV:build/%=%)/bin/python -m pytest -q -p no:cacheprovider ../tests/python
 
 clean:
-	rm -rf build dist $(VENV)
+	rm -rf build dist .venv .venv-*
