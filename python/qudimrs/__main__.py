@@ -2,9 +2,9 @@
 
     python -m qudimrs "100 degC" degF       # 212 °F
     python -m qudimrs "3.5 km/h" "m/s"      # 0.972222222222222 m / s
-    python -m qudimrs "20 degC"             # the quantity, its value in base units, its dimensionality
+    python -m qudimrs "20 degC"             # the quantity, in base units, its dimensionality
     python -m qudimrs --compact "1500 m"    # 1.5 kilometer
-    python -m qudimrs --list mph            # units whose name, symbol or alias matches
+    python -m qudimrs --list mph            # units whose name, symbol or spelling matches
     python -m qudimrs --define "smoot = 1.7018 m" "10 smoot" m
 
 Errors print on stderr and exit with status 2.
