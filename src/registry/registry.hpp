@@ -141,6 +141,11 @@ class UnitRegistry {
   std::vector<std::string> compatible_units(const UnitsContainer& dims) const;
   /// (prefix name, factor) for every prefix, in no particular order.
   std::vector<std::pair<std::string, double>> prefix_list() const;
+  /// Every registered unit spelling (names, plurals, symbols, aliases), in no
+  /// particular order; the views last until the registry next changes.
+  std::vector<std::string_view> unit_spellings() const;
+  /// Every prefix spelling (names, symbols, aliases), likewise.
+  std::vector<std::string_view> prefix_spellings() const;
 
   // --- memo sizes (for tests) ---
   std::size_t parse_memo_size() const;
