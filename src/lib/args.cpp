@@ -1,7 +1,7 @@
 // Argument matching and conversion with the module's fixed TypeError texts.
 #include "lib/args.hpp"
 
-#include <cstring>  // std::strcmp
+#include <cstring>  // std::strrchr
 #include <string>   // std::string
 #include <vector>   // std::vector
 
@@ -44,18 +44,12 @@ bool too_many_positional(const Signature& sig, Py_ssize_t given) {
   return type_error(msg);
 }
 
+/// The index of the parameter named key, or -1. Keys are compared as Python
+/// strings, so a name with a NUL or a lone surrogate simply matches nothing.
 int find_param(const Signature& sig, PyObject* key) {
-  Py_ssize_t len = 0;
-  const char* k = PyUnicode_Check(key) ? PyUnicode_AsUTF8AndSize(key, &len) : nullptr;
-  if (k == nullptr) {
-    PyErr_Clear();
-    return -1;
-  }
+  if (!PyUnicode_Check(key)) return -1;
   for (int i = 0; i < sig.count; ++i) {
-    if (std::strlen(sig.names[i]) == static_cast<std::size_t>(len) &&
-        std::memcmp(sig.names[i], k, static_cast<std::size_t>(len)) == 0) {
-      return i;
-    }
+    if (PyUnicode_CompareWithASCIIString(key, sig.names[i]) == 0) return i;
   }
   return -1;
 }
@@ -65,16 +59,13 @@ bool place_keyword(const Signature& sig, PyObject* key, PyObject* value, PyObjec
                    std::vector<const char*>& positional_only_used) {
   const int i = find_param(sig, key);
   if (i < 0) {
-    PyObject* text = PyObject_Str(key);
-    if (text == nullptr) return false;
-    const char* k = PyUnicode_AsUTF8(text);
-    if (k == nullptr) {
-      Py_DECREF(text);
-      return false;
-    }
-    const std::string msg = std::string(sig.display) + " got an unexpected keyword argument '" + k + "'";
-    Py_DECREF(text);
-    return type_error(msg);
+    // %U keeps the whole name, embedded NULs and surrogates included; a key
+    // that is no str (possible when a dict reaches a constructor directly)
+    // shows as its str().
+    PyErr_Format(PyExc_TypeError, PyUnicode_Check(key) ? "%s got an unexpected keyword argument '%U'"
+                                                       : "%s got an unexpected keyword argument '%S'",
+                 sig.display, key);
+    return false;
   }
   if (i < sig.positional_only) {
     positional_only_used.push_back(sig.names[i]);

@@ -20,6 +20,9 @@ struct Signature {
   int positional_only = 0;
 };
 
+/// The parameter names of every method that takes none.
+inline constexpr const char* kNoParams[] = {nullptr};
+
 /// bind_args for calls with keywords or a wrong argument count.
 bool bind_args_matching(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
                         PyObject* kwnames, PyObject** out);
@@ -51,7 +54,9 @@ bool conversion_error(const char* name, PyObject* given, const char* expected);
 /// The class name of obj's type without its module ("Quantity", "int").
 const char* short_type_name(PyObject* obj);
 
-/// A str argument as UTF-8 (valid while the object lives).
+/// A str argument as UTF-8, a view into obj: valid only while obj lives, so
+/// nothing that can run Python code may come between this and its last use
+/// unless the caller holds its own reference to obj.
 bool extract_str(PyObject* obj, const char* name, std::string_view& out);
 /// A str-or-None argument; nullptr (not given) and None give nullopt.
 bool extract_optional_str(PyObject* obj, const char* name, std::optional<std::string_view>& out);

@@ -1,16 +1,36 @@
 // Exception classes of the module and the core-error mapping.
 #include "lib/errors_py.hpp"
 
-#include "lib/entry.hpp"  // set_error_from_current_exception
+#include <cstddef>  // std::size_t
+#include <new>      // std::bad_alloc
 
-#include <exception>  // std::exception_ptr
-#include <new>        // std::bad_alloc
+#include "lib/entry.hpp"  // set_error_from_current_exception
 
 namespace qudim::py {
 
 namespace {
 
-PyObject* make_class(PyObject*& slot, const char* qualified_name, const char* doc, PyObject* base) {
+/// Qualified name and docstring of each core error kind's class, in the
+/// order of ErrorKind.
+struct ClassText {
+  const char* name;
+  const char* doc;
+};
+constexpr ClassText kKindClasses[] = {
+    {"_core.DimensionalityError", "Raised when converting between incompatible dimensions."},
+    {"_core.UndefinedUnitError", "Raised when a unit is not found in the registry."},
+    {"_core.OffsetUnitCalculusError", "Raised on ambiguous operations with offset units."},
+    {"_core.DefinitionSyntaxError", "Raised on malformed unit definitions."},
+    {"_core.RedefinitionError", "Raised when redefining an existing unit."},
+};
+constexpr std::size_t kKinds = sizeof(kKindClasses) / sizeof(kKindClasses[0]);
+
+PyObject* g_base = nullptr;
+PyObject* g_kind_classes[kKinds] = {};
+
+/// The class cached in slot, created on first need.
+PyObject* cached_class(PyObject*& slot, const char* qualified_name, const char* doc,
+                       PyObject* base) {
   if (slot != nullptr) return slot;
   if (base == nullptr) return nullptr;
   slot = PyErr_NewExceptionWithDoc(qualified_name, doc, base, nullptr);
@@ -20,66 +40,33 @@ PyObject* make_class(PyObject*& slot, const char* qualified_name, const char* do
   return slot;
 }
 
-PyObject* g_base = nullptr;
-PyObject* g_dimensionality = nullptr;
-PyObject* g_undefined = nullptr;
-PyObject* g_offset = nullptr;
-PyObject* g_syntax = nullptr;
-PyObject* g_redefinition = nullptr;
-
 }  // namespace
 
 PyObject* base_error() {
-  return make_class(g_base, "_core.QudimError_Py", "Base qudim error.", PyExc_ValueError);
-}
-PyObject* dimensionality_error() {
-  return make_class(g_dimensionality, "_core.DimensionalityError",
-                    "Raised when converting between incompatible dimensions.", base_error());
-}
-PyObject* undefined_unit_error() {
-  return make_class(g_undefined, "_core.UndefinedUnitError",
-                    "Raised when a unit is not found in the registry.", base_error());
-}
-PyObject* offset_unit_calculus_error() {
-  return make_class(g_offset, "_core.OffsetUnitCalculusError",
-                    "Raised on ambiguous operations with offset units.", base_error());
-}
-PyObject* definition_syntax_error() {
-  return make_class(g_syntax, "_core.DefinitionSyntaxError",
-                    "Raised on malformed unit definitions.", base_error());
-}
-PyObject* redefinition_error() {
-  return make_class(g_redefinition, "_core.RedefinitionError",
-                    "Raised when redefining an existing unit.", base_error());
+  return cached_class(g_base, "_core.QudimError_Py", "Base qudim error.", PyExc_ValueError);
 }
 
 PyObject* error_class(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::Dimensionality: return dimensionality_error();
-    case ErrorKind::UndefinedUnit: return undefined_unit_error();
-    case ErrorKind::OffsetUnitCalculus: return offset_unit_calculus_error();
-    case ErrorKind::DefinitionSyntax: return definition_syntax_error();
-    case ErrorKind::Redefinition: return redefinition_error();
-  }
-  return base_error();
+  const auto i = static_cast<std::size_t>(kind);
+  return cached_class(g_kind_classes[i], kKindClasses[i].name, kKindClasses[i].doc, base_error());
 }
 
-DeferredError to_py_err(const QudimError& error) {
-  return DeferredError{error_class(error.kind()), error.message()};
-}
-
-PyObject* raise(const DeferredError& error) {
-  if (error.type == nullptr) return nullptr;  // class creation failed: its error is set
-  PyObject* msg = PyUnicode_FromStringAndSize(error.message.data(),
-                                              static_cast<Py_ssize_t>(error.message.size()));
-  if (msg == nullptr) return nullptr;
-  PyErr_SetObject(error.type, msg);
-  Py_DECREF(msg);
+PyObject* raise(PyObject* type, const char* message) {
+  PyErr_SetString(type, message);
   return nullptr;
 }
 
-PyObject* raise(const QudimError& error) {
-  raise(to_py_err(error));
+PyObject* raise(PyObject* type, std::string_view message) {
+  PyObject* text = PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size()));
+  if (text == nullptr) return nullptr;
+  PyErr_SetObject(type, text);
+  Py_DECREF(text);
+  return nullptr;
+}
+
+PyObject* raise_as(PyObject* type, const QudimError& error) {
+  if (type == nullptr) return nullptr;  // class creation failed: its error is set
+  raise(type, error.message());
   if (error.note().empty()) return nullptr;
   // The note travels on the exception object (shown by tracebacks), never in
   // its message or args.
@@ -97,14 +84,7 @@ PyObject* raise(const QudimError& error) {
   return nullptr;
 }
 
-PyObject* raise(PyObject* type, const char* message) {
-  PyErr_SetString(type, message);
-  return nullptr;
-}
-
-PyObject* raise(PyObject* type, const std::string& message) {
-  return raise(DeferredError{type, message});
-}
+PyObject* to_py_err(const QudimError& error) { return raise_as(error_class(error.kind()), error); }
 
 void set_error_from_current_exception() noexcept {
   try {
@@ -117,14 +97,8 @@ void set_error_from_current_exception() noexcept {
 }
 
 PyObject* raise_from_current_exception() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-    PyErr_SetString(PyExc_SystemError, "internal error in qudimrs._core");
-    return nullptr;
-  }
+  set_error_from_current_exception();
+  return nullptr;
 }
 
 }  // namespace qudim::py

@@ -4,43 +4,32 @@
 
 #include "lib/py.hpp"
 
-#include <string>  // std::string
+#include <string_view>  // std::string_view
 
 #include "errors.hpp"  // QudimError, ErrorKind
 
 namespace qudim::py {
 
-/// The six exception classes, created once per process on first need.
-/// Returns a borrowed reference, or nullptr with an exception set.
-PyObject* base_error();              // _core.QudimError_Py
-PyObject* dimensionality_error();
-PyObject* undefined_unit_error();
-PyObject* offset_unit_calculus_error();
-PyObject* definition_syntax_error();
-PyObject* redefinition_error();
-/// The class for a core error kind (borrowed).
+/// The base class _core.QudimError_Py and the class of each core error kind,
+/// created once per process on first need. Borrowed references, or nullptr
+/// with an exception set.
+PyObject* base_error();
 PyObject* error_class(ErrorKind kind);
+inline PyObject* dimensionality_error() { return error_class(ErrorKind::Dimensionality); }
 
-/// A Python error held as a value (class + message) until it is raised, so
-/// nothing Python is built while a registry lock is held.
-struct DeferredError {
-  PyObject* type = nullptr;  // borrowed: a builtin or one of the cached classes
-  std::string message;
-};
-
-/// Turns a core error into its deferred Python error.
-DeferredError to_py_err(const QudimError& error);
-
-/// Raises a deferred error (sets the current exception). Always returns nullptr.
-PyObject* raise(const DeferredError& error);
-/// Raises a core error through to_py_err. Always returns nullptr.
-PyObject* raise(const QudimError& error);
-/// Raises type with a fixed message. Always returns nullptr.
+/// The one place a core error becomes a Python exception: the class of its
+/// kind with its message as the only argument, its note (if any) attached
+/// with add_note. Always returns nullptr.
+PyObject* to_py_err(const QudimError& error);
+/// The same message and note raised as type (unit attributes report an
+/// unknown name as AttributeError).
+PyObject* raise_as(PyObject* type, const QudimError& error);
+/// Raises type with a message. Always returns nullptr.
 PyObject* raise(PyObject* type, const char* message);
-PyObject* raise(PyObject* type, const std::string& message);
+PyObject* raise(PyObject* type, std::string_view message);
+inline PyObject* raise(const QudimError& error) { return to_py_err(error); }
 
-/// Raises MemoryError for std::bad_alloc and SystemError for anything else
-/// thrown by C++ code; used in the catch blocks of every entry point.
+/// Raises MemoryError for std::bad_alloc and SystemError for anything else.
 PyObject* raise_from_current_exception();
 
 }  // namespace qudim::py

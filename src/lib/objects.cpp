@@ -1,10 +1,11 @@
 // Making binding objects, copying quantity arguments, access tracking.
 #include "lib/objects.hpp"
 
-#include <new>  // placement new, std::bad_alloc
+#include <new>  // placement new
 
 #include "lib/args.hpp"       // short_type_name
-#include "lib/errors_py.hpp"  // raise
+#include "lib/entry.hpp"      // locked
+#include "lib/errors_py.hpp"  // to_py_err
 
 namespace qudim::py {
 
@@ -13,11 +14,11 @@ PyTypeObject* QuantityType = nullptr;
 PyTypeObject* UnitType = nullptr;
 
 PyObject* make_registry(RegistryHandle handle, PyObject* kwargs) {
-  PyUnitRegistry* r = PyObject_New(PyUnitRegistry, RegistryType);
+  PyUnitRegistry* r = PyObject_GC_New(PyUnitRegistry, RegistryType);
   if (r == nullptr) return nullptr;
   new (&r->registry) RegistryHandle(std::move(handle));
-  Py_XINCREF(kwargs);
-  r->init_kwargs = kwargs;
+  r->init_kwargs = Py_XNewRef(kwargs);
+  PyObject_GC_Track(r);
   return reinterpret_cast<PyObject*>(r);
 }
 
@@ -67,23 +68,31 @@ PyQuantity* start_quantity(double magnitude, const RegistryHandle& handle, std::
   return q;
 }
 
+/// Guards the in-place construction of obj's unit map: should it throw, the
+/// map is made empty (an object must be whole to be freed) and, if owned,
+/// obj is released before the exception goes on.
+template <class Obj>
+struct UnitsUnderConstruction {
+  Obj* obj;
+  bool owned;
+  ~UnitsUnderConstruction() {
+    if (obj == nullptr) return;
+    new (&obj->units) UnitsContainer();
+    if (owned) Py_DECREF(obj);
+  }
+};
+
 /// Builds a Quantity with units constructed in place from units (copied or
-/// moved). Should the copy throw, the object is completed with empty units
-/// and released before the exception goes on.
+/// moved).
 template <class Units>
 PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle, PyObject* cache,
                        std::uint32_t cache_generation) {
   PyQuantity* q = start_quantity(magnitude, handle, cache_generation);
   if (q == nullptr) return nullptr;
-  try {
-    new (&q->units) UnitsContainer(std::forward<Units>(units));
-  } catch (...) {
-    new (&q->units) UnitsContainer();
-    Py_DECREF(q);
-    throw;
-  }
-  Py_XINCREF(cache);
-  q->dimensionality_cache = cache;
+  UnitsUnderConstruction<PyQuantity> guard{q, true};
+  new (&q->units) UnitsContainer(std::forward<Units>(units));
+  guard.obj = nullptr;
+  q->dimensionality_cache = Py_XNewRef(cache);
   return reinterpret_cast<PyObject*>(q);
 }
 
@@ -111,20 +120,15 @@ PyObject* make_quantity(double magnitude, UnitsContainer&& units, const Registry
 
 namespace {
 
-/// Builds a Unit with units constructed in place (copied or moved); a
-/// failing copy is handled as in new_quantity.
+/// Builds a Unit with units constructed in place (copied or moved).
 template <class Units>
 PyObject* new_unit(Units&& units, const RegistryHandle& handle) {
   PyUnit* u = PyObject_New(PyUnit, UnitType);
   if (u == nullptr) return nullptr;
   new (&u->registry) RegistryHandle(handle);
-  try {
-    new (&u->units) UnitsContainer(std::forward<Units>(units));
-  } catch (...) {
-    new (&u->units) UnitsContainer;
-    Py_DECREF(u);
-    throw;
-  }
+  UnitsUnderConstruction<PyUnit> guard{u, true};
+  new (&u->units) UnitsContainer(std::forward<Units>(units));
+  guard.obj = nullptr;
   return reinterpret_cast<PyObject*>(u);
 }
 
@@ -148,23 +152,22 @@ PendingQuantity::PendingQuantity(double magnitude, const RegistryHandle& handle)
 void PendingQuantity::set_units(const UnitsContainer& units) {
   // Built in place: a copy assignment would copy aside and then move.
   q_->units.~UnitsContainer();
-  try {
-    new (&q_->units) UnitsContainer(units);
-  } catch (...) {
-    new (&q_->units) UnitsContainer();
-    throw;
-  }
+  UnitsUnderConstruction<PyQuantity> guard{q_, false};
+  new (&q_->units) UnitsContainer(units);
+  guard.obj = nullptr;
 }
 
 PyObject* quantity_of_text(double magnitude, std::string_view text, const RegistryHandle& handle) {
   PendingQuantity q(magnitude, handle);
   if (!q.ok()) return nullptr;
-  RegistryLock lock(handle);
-  UnitsContainer scratch;
-  Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(text, scratch);
-  if (!parsed) return lock.unlock(), raise(parsed.error());
-  q.set_units(**parsed);
-  lock.unlock();
+  const Status parsed = locked(handle, [&](UnitRegistry& reg) -> Status {
+    UnitsContainer scratch;
+    Result<const UnitsContainer*> units = reg.parse_unit_expr_ref(text, scratch);
+    if (!units) return units.take_error();
+    q.set_units(**units);
+    return {};
+  });
+  if (!parsed) return to_py_err(parsed.error());
   return q.take();
 }
 
@@ -203,15 +206,6 @@ ExclusiveBorrow::ExclusiveBorrow(PyQuantity* q) : q_(q) {
 
 ExclusiveBorrow::~ExclusiveBorrow() {
   if (q_ != nullptr) q_->borrow = 0;
-}
-
-std::optional<RegistryHandle> fresh_registry() {
-  try {
-    return RegistryHandle::fresh();
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-    return std::nullopt;
-  }
 }
 
 }  // namespace qudim::py

@@ -53,7 +53,6 @@ PyTypeObject* create_unit_type();
 
 inline bool is_quantity(PyObject* o) { return Py_TYPE(o) == QuantityType; }
 inline bool is_unit(PyObject* o) { return Py_TYPE(o) == UnitType; }
-inline bool is_registry(PyObject* o) { return Py_TYPE(o) == RegistryType; }
 inline PyQuantity* as_quantity(PyObject* o) { return reinterpret_cast<PyQuantity*>(o); }
 inline PyUnit* as_unit(PyObject* o) { return reinterpret_cast<PyUnit*>(o); }
 inline PyUnitRegistry* as_registry(PyObject* o) { return reinterpret_cast<PyUnitRegistry*>(o); }
@@ -150,7 +149,8 @@ class ExclusiveBorrow {
   PyQuantity* q_;
 };
 
-/// Builds a fresh core registry; nullopt with MemoryError set if that fails.
-std::optional<RegistryHandle> fresh_registry();
+/// A handle to a fresh core registry (its failure to allocate is thrown, for
+/// the entry adapter to report).
+inline std::optional<RegistryHandle> fresh_registry() { return RegistryHandle::fresh(); }
 
 }  // namespace qudim::py

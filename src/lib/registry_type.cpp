@@ -4,14 +4,16 @@
 
 #include <algorithm>  // std::sort
 #include <array>      // std::array
-#include <optional>   // std::optional
-#include <string>     // std::string
-#include <vector>     // std::vector
+#include <optional>     // std::optional
+#include <string>       // std::string
+#include <type_traits>  // std::invoke_result_t
+#include <utility>      // std::pair, std::move
+#include <vector>       // std::vector
 
-#include "lib/args.hpp"             // bind_args, extract_*
-#include "lib/entry.hpp"            // entry, locked
-#include "lib/errors_py.hpp"        // raise
-#include "lib/objects.hpp"          // PyUnitRegistry, make_*
+#include "lib/args.hpp"             // Signature, bind_args, extract_*
+#include "lib/entry.hpp"            // entry, fastcall_method, locked
+#include "lib/errors_py.hpp"        // to_py_err, raise_as, raise
+#include "lib/objects.hpp"          // PyUnitRegistry, make_*, quantity_of_text
 #include "lib/py_values.hpp"        // str_of, str_list
 #include "lib/quantity.hpp"         // rebind_quantity
 #include "lib/quantity_string.hpp"  // parse_quantity_string
@@ -25,61 +27,176 @@ namespace {
 
 const RegistryHandle& handle_of(PyObject* self) { return as_registry(self)->registry; }
 
-/// The quantity a value and optional unit text make in this registry (the
-/// tail shared by _f64_quantity and _scalar_quantity).
+/// Binds a method's one str parameter (named by the signature).
+bool bind_text(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+               std::string_view& text) {
+  PyObject* arg;
+  return bind_args(sig, args, nargs, kwnames, &arg) && extract_str(arg, sig.names[0], text);
+}
+
+/// Parses text in reg and hands the unit map to op; op's result, or the
+/// parse error.
+template <class Op>
+auto with_units(UnitRegistry& reg, std::string_view text, Op op)
+    -> std::invoke_result_t<Op, const UnitsContainer&> {
+  UnitsContainer scratch;
+  Result<const UnitsContainer*> units = reg.parse_unit_expr_ref(text, scratch);
+  if (!units) return units.take_error();
+  return op(**units);
+}
+
+/// The same for two texts. Memo entries stay put while others are added, so
+/// the first map survives parsing the second.
+template <class Op>
+auto with_two_units(UnitRegistry& reg, std::string_view text1, std::string_view text2, Op op)
+    -> std::invoke_result_t<Op, const UnitsContainer&, const UnitsContainer&> {
+  return with_units(reg, text1, [&](const UnitsContainer& units1) {
+    return with_units(reg, text2, [&](const UnitsContainer& units2) { return op(units1, units2); });
+  });
+}
+
+/// The shape of the methods taking one text: bind it, run Query(registry,
+/// text) under the lock, then Build(self, value) the Python result.
+template <const Signature& Sig, auto Query, auto Build>
+PyObject* text_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  std::string_view text;
+  if (!bind_text(Sig, args, nargs, kwnames, text)) return nullptr;
+  auto result = locked(handle_of(self), [&](UnitRegistry& reg) { return Query(reg, text); });
+  if (!result) return to_py_err(result.error());
+  return Build(self, std::move(*result));
+}
+
+/// A Query over the unit map its text parses to: MapQuery(registry, units).
+template <auto MapQuery>
+auto parsed(UnitRegistry& reg, std::string_view text) {
+  return with_units(reg, text, [&](const UnitsContainer& units) { return MapQuery(reg, units); });
+}
+
+/// The quantity a value and optional unit text make in this registry.
 PyObject* number_quantity(PyObject* self, double value, std::optional<std::string_view> units) {
   return quantity_of_text(value, units.value_or("dimensionless"), handle_of(self));
 }
 
-/// parse_expression's body for an already converted text.
+/// The quantity a quantity string such as "3.5 km/h" gives.
 PyObject* expression_quantity(PyObject* self, std::string_view expr) {
   const std::string_view text = trim(expr);
   if (text.empty()) return raise(PyExc_ValueError, "Cannot parse empty expression");
   const QuantityText parts = parse_quantity_string(text);
   const std::optional<double> m = parse_decimal(parts.magnitude, true);
-  if (!m) return raise(PyExc_ValueError, "Cannot parse magnitude: '" + std::string(parts.magnitude) + "'");
+  if (!m) {
+    return raise(PyExc_ValueError, "Cannot parse magnitude: '" + std::string(parts.magnitude) + "'");
+  }
   return quantity_of_text(*m, parts.units, handle_of(self));
 }
 
-/// Parses two unit texts and applies op(registry, units1, units2) under one
-/// lock; the lock is released when this returns, before any error is raised.
-template <class T, class Op>
-Result<T> on_two_units(PyObject* self, std::string_view text1, std::string_view text2, Op op) {
-  RegistryLock lock(handle_of(self));
-  // Memo entries stay put while others are added, so the first survives
-  // parsing the second.
-  UnitsContainer scratch1;
-  UnitsContainer scratch2;
-  Result<const UnitsContainer*> u1 = lock->parse_unit_expr_ref(text1, scratch1);
-  if (!u1) return u1.take_error();
-  Result<const UnitsContainer*> u2 = lock->parse_unit_expr_ref(text2, scratch2);
-  if (!u2) return u2.take_error();
-  return op(lock.registry(), **u1, **u2);
+// ---- the queries and result builders of the one-text methods ----
+
+Result<UnitsContainer> units_copy(UnitRegistry&, const UnitsContainer& units) { return units; }
+
+Result<UnitsContainer> dimensionality(UnitRegistry& reg, const UnitsContainer& units) {
+  return reg.get_dimensionality(units);
+}
+
+Result<std::vector<std::string>> compatible_names(UnitRegistry& reg, const UnitsContainer& units) {
+  Result<UnitsContainer> dims = reg.get_dimensionality(units);
+  if (!dims) return dims.take_error();
+  return reg.compatible_units(*dims);
+}
+
+Result<std::pair<double, UnitsContainer>> root_units(UnitRegistry& reg, const UnitsContainer& units) {
+  return reg.get_root_units(units);
+}
+
+Result<std::pair<double, std::string>> root_units_text(UnitRegistry& reg,
+                                                       const UnitsContainer& units) {
+  Result<std::pair<double, UnitsContainer>> root = reg.get_root_units(units);
+  if (!root) return root.take_error();
+  return std::pair{root->first, reg.format_units(root->second)};
+}
+
+Result<std::string> formatted(UnitRegistry& reg, const UnitsContainer& units) {
+  return reg.format_units(units);
+}
+
+Result<std::string> canonical_name(UnitRegistry& reg, std::string_view name) {
+  return reg.get_canonical_name(name);
+}
+
+Result<std::string> symbol(UnitRegistry& reg, std::string_view name) {
+  Result<std::string> canonical = reg.get_canonical_name(name);
+  if (!canonical) return canonical;
+  return reg.get_display_name(*canonical);
+}
+
+Result<std::vector<std::array<std::string, 3>>> name_splits(UnitRegistry& reg,
+                                                            std::string_view name) {
+  Result<std::string> canonical = reg.get_canonical_name(name);
+  if (!canonical) return canonical.take_error();
+  return reg.parse_prefix_and_unit(name);
+}
+
+PyObject* unit_result(PyObject* self, UnitsContainer&& units) {
+  return make_unit(std::move(units), handle_of(self));
+}
+
+PyObject* text_result(PyObject*, std::string&& text) { return str_of(text); }
+
+PyObject* dimensionality_result(PyObject*, UnitsContainer&& dims) {
+  return str_of(dims.to_string());
+}
+
+PyObject* names_result(PyObject*, std::vector<std::string>&& names) { return str_list(names); }
+
+PyObject* root_unit_result(PyObject* self, std::pair<double, UnitsContainer>&& root) {
+  return Py_BuildValue("(dN)", root.first, unit_result(self, std::move(root.second)));
+}
+
+PyObject* root_text_result(PyObject*, std::pair<double, std::string>&& root) {
+  return Py_BuildValue("(dN)", root.first, str_of(root.second));
+}
+
+PyObject* splits_result(PyObject*, std::vector<std::array<std::string, 3>>&& splits) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(splits.size()));
+  if (list == nullptr) return nullptr;
+  for (std::size_t i = 0; i < splits.size(); ++i) {
+    const auto& s = splits[i];
+    PyObject* item = Py_BuildValue("(NNN)", str_of(s[0]), str_of(s[1]), str_of(s[2]));
+    if (item == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
+  }
+  return list;
 }
 
 // ---- constructor, attributes, protocol slots ----
 
-const char* const kNoParams[] = {nullptr};
 const Signature kNewSig{"UnitRegistry.__new__()", kNoParams, 0, 0};
 
 PyObject* registry_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
-  try {
-    // Only the positional count matters: any keyword is accepted and kept.
-    PyObject* unused[1];
-    if (!bind_args(kNewSig, args, nullptr, unused)) return nullptr;
-    std::optional<RegistryHandle> handle = fresh_registry();
-    if (!handle) return nullptr;
-    PyObject* kept = (kwargs != nullptr && PyDict_GET_SIZE(kwargs) > 0) ? kwargs : nullptr;
-    return make_registry(std::move(*handle), kept);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  // Only the positional count matters: any keyword is accepted and kept.
+  PyObject* unused[1];
+  if (!bind_args(kNewSig, args, nullptr, unused)) return nullptr;
+  PyObject* kept = (kwargs != nullptr && PyDict_GET_SIZE(kwargs) > 0) ? kwargs : nullptr;
+  return make_registry(RegistryHandle::fresh(), kept);
+}
+
+int registry_traverse(PyObject* self, visitproc visit, void* arg) {
+  Py_VISIT(as_registry(self)->init_kwargs);
+  Py_VISIT(Py_TYPE(self));
+  return 0;
+}
+
+int registry_clear(PyObject* self) {
+  Py_CLEAR(as_registry(self)->init_kwargs);
+  return 0;
 }
 
 void registry_dealloc(PyObject* self) {
-  PyUnitRegistry* r = as_registry(self);
-  r->registry.~RegistryHandle();
-  Py_CLEAR(r->init_kwargs);
+  PyObject_GC_UnTrack(self);
+  registry_clear(self);
+  as_registry(self)->registry.~RegistryHandle();
   PyTypeObject* type = Py_TYPE(self);
   type->tp_free(self);
   Py_DECREF(type);
@@ -99,494 +216,386 @@ int registry_contains(PyObject* self, PyObject* item) {
   return locked(handle_of(self), [&](UnitRegistry& reg) { return reg.knows_spelling(name); }) ? 1 : 0;
 }
 
-PyObject* registry_iter(PyObject* self) {
-  try {
-    std::vector<std::string> names;
-    {
-      RegistryLock lock(handle_of(self));
-      names = lock->unit_names();
-    }
-    std::sort(names.begin(), names.end());
-    PyObject* list = str_list(names);
-    if (list == nullptr) return nullptr;
-    PyObject* it = PyObject_GetIter(list);
-    Py_DECREF(list);
-    return it;
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+/// The canonical unit names in byte order.
+std::vector<std::string> sorted_unit_names(PyObject* self) {
+  std::vector<std::string> names = locked(handle_of(self), [](UnitRegistry& reg) { return reg.unit_names(); });
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
-// Unit lookup by attribute (`ureg.meter`) runs only after ordinary lookup
-// failed: the type's attribute hook is the interpreter's own dispatcher for
-// classes with a __getattr__ (see create_registry_type), so ordinary members
-// cost nothing extra.
-const char* const getattr_names[] = {"name"};
-const Signature getattr_sig{"UnitRegistry.__getattr__()", getattr_names, 1, 1};
-PyObject* registry_getattr(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(getattr_sig, a, 1);
-    PyObject* name = a[0];
-    std::string_view text;
-    if (!extract_str(name, "name", text)) return nullptr;
-    if (!text.empty() && text[0] == '_') {
-      return PyErr_Format(PyExc_AttributeError, "'UnitRegistry' object has no attribute '%U'", name);
+PyObject* registry_iter(PyObject* self) {
+  PyObject* list = str_list(sorted_unit_names(self));
+  if (list == nullptr) return nullptr;
+  PyObject* it = PyObject_GetIter(list);
+  Py_DECREF(list);
+  return it;
+}
+
+const Signature kDirSig{"UnitRegistry.__dir__()", kNoParams, 0, 0};
+
+/// The type's own entries, then the unit names an attribute can reach (so
+/// `ureg.me<TAB>` completes).
+PyObject* registry_dir(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  if (!bind_no_args(kDirSig, args, nargs, kwnames)) return nullptr;
+  const std::vector<std::string> names = sorted_unit_names(self);
+  PyObject* entries = PyObject_CallMethod(reinterpret_cast<PyObject*>(&PyBaseObject_Type), "__dir__", "O", self);
+  if (entries == nullptr) return nullptr;
+  for (const std::string& name : names) {
+    if (name.starts_with('_')) continue;  // never an attribute
+    PyObject* text = str_of(name);
+    if (text == nullptr || PyList_Append(entries, text) < 0) {
+      Py_XDECREF(text);
+      Py_DECREF(entries);
+      return nullptr;
     }
-    PendingQuantity q(1.0, handle_of(self));
-    if (!q.ok()) return nullptr;
-    RegistryLock lock(handle_of(self));
-    if (!lock->knows_spelling(text)) {
-      lock.unlock();
-      return PyErr_Format(PyExc_AttributeError, "'%U' is not defined in the unit registry", name);
-    }
-    UnitsContainer scratch;
-    Result<const UnitsContainer*> parsed = lock->parse_unit_expr_ref(text, scratch);
-    if (!parsed) return lock.unlock(), raise(parsed.error());
-    q.set_units(**parsed);
-    lock.unlock();
-    return q.take();
-  } catch (...) {
-    return raise_from_current_exception();
+    Py_DECREF(text);
   }
+  return entries;
+}
+
+const char* const kNameParams[] = {"name"};
+const Signature kGetattrSig{"UnitRegistry.__getattr__()", kNameParams, 1, 1};
+
+// Unit lookup by attribute (`ureg.meter`) runs only after ordinary lookup
+// failed (see install_attribute_hook), so ordinary members cost nothing extra.
+PyObject* registry_getattr(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  PyObject* name;
+  if (!bind_args(kGetattrSig, args, nargs, kwnames, &name)) return nullptr;
+  std::string_view text;
+  if (!extract_str(name, "name", text)) return nullptr;
+  if (text.starts_with('_')) {
+    return PyErr_Format(PyExc_AttributeError, "'UnitRegistry' object has no attribute '%U'", name);
+  }
+  PendingQuantity q(1.0, handle_of(self));
+  if (!q.ok()) return nullptr;
+  bool known = false;
+  const Status found = locked(handle_of(self), [&](UnitRegistry& reg) -> Status {
+    // Spellings only (prefixed ones included), not whole expressions.
+    known = reg.knows_spelling(text);
+    if (!known) return QudimError::undefined_unit(std::string(text));
+    UnitsContainer scratch;
+    Result<const UnitsContainer*> units = reg.parse_unit_expr_ref(text, scratch);
+    if (!units) return units.take_error();
+    q.set_units(**units);
+    return {};
+  });
+  if (!found) return known ? to_py_err(found.error()) : raise_as(PyExc_AttributeError, found.error());
+  return q.take();
 }
 
 // ---- methods ----
 
-const char* const f64_names[] = {"value", "units"};
-const Signature f64{"UnitRegistry._f64_quantity()", f64_names, 2, 1};
-PyObject* registry_f64_quantity(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(f64, a, 2);
-    double value;
-    if (!extract_double(a[0], "value", value)) return nullptr;
-    std::optional<std::string_view> units;
-    if (!extract_optional_str(a[1], "units", units)) return nullptr;
-    return number_quantity(self, value, units);
-  } catch (...) {
-    return raise_from_current_exception();
+const char* const kQuantityParams[] = {"value", "units"};
+const Signature kF64QuantitySig{"UnitRegistry._f64_quantity()", kQuantityParams, 2, 1};
+
+PyObject* registry_f64_quantity(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) {
+  PyObject* a[2];
+  if (!bind_args(kF64QuantitySig, args, nargs, kwnames, a)) return nullptr;
+  double value;
+  std::optional<std::string_view> units;
+  if (!extract_double(a[0], "value", value) || !extract_optional_str(a[1], "units", units)) {
+    return nullptr;
   }
+  return number_quantity(self, value, units);
 }
 
-const char* const scalar_names[] = {"value", "units"};
-const Signature scalar{"UnitRegistry._scalar_quantity()", scalar_names, 2, 1};
-PyObject* registry_scalar_quantity(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(scalar, a, 2);
-    std::optional<std::string_view> units;
-    if (!extract_optional_str(a[1], "units", units)) return nullptr;
-    PyObject* value = a[0];
-    if (is_quantity(value)) return rebind_quantity(as_quantity(value), units, handle_of(self));
-    if (PyUnicode_Check(value)) {
-      if (units) return raise(PyExc_ValueError, "Cannot specify units when value is a string");
-      std::string_view text;
-      if (!extract_str(value, "value", text)) return nullptr;
-      return expression_quantity(self, text);
-    }
-    double v;
-    if (!extract_double(value, "value", v)) return nullptr;
-    return number_quantity(self, v, units);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
+const Signature kScalarQuantitySig{"UnitRegistry._scalar_quantity()", kQuantityParams, 2, 1};
 
-const char* const units_names[] = {"units"};
-const Signature unit_sig{"UnitRegistry.Unit()", units_names, 1, 1};
-const Signature parse_units_sig{"UnitRegistry.parse_units()", units_names, 1, 1};
-
-PyObject* unit_from_text(PyObject* self, PyObject* arg) {
-  std::string_view text;
-  if (!extract_str(arg, "units", text)) return nullptr;
-  RegistryLock lock(handle_of(self));
-  Result<UnitsContainer> parsed = lock->parse_unit_expr(text);
-  lock.unlock();
-  if (!parsed) return raise(parsed.error());
-  return make_unit(std::move(*parsed), handle_of(self));
-}
-
-PyObject* registry_unit(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(unit_sig, a, 1);
-    return unit_from_text(self, a[0]);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
-
-PyObject* registry_parse_units(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(parse_units_sig, a, 1);
-    return unit_from_text(self, a[0]);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
-
-const char* const expr_names[] = {"expr"};
-const Signature expr{"UnitRegistry.parse_expression()", expr_names, 1, 1};
-PyObject* registry_parse_expression(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(expr, a, 1);
+PyObject* registry_scalar_quantity(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+  PyObject* a[2];
+  if (!bind_args(kScalarQuantitySig, args, nargs, kwnames, a)) return nullptr;
+  // The caller holds the arguments for the whole call, so the units view
+  // survives the value's float conversion below.
+  std::optional<std::string_view> units;
+  if (!extract_optional_str(a[1], "units", units)) return nullptr;
+  PyObject* value = a[0];
+  if (is_quantity(value)) return rebind_quantity(as_quantity(value), units, handle_of(self));
+  if (PyUnicode_Check(value)) {
+    if (units) return raise(PyExc_ValueError, "Cannot specify units when value is a string");
     std::string_view text;
-    if (!extract_str(a[0], "expr", text)) return nullptr;
+    if (!extract_str(value, "value", text)) return nullptr;
     return expression_quantity(self, text);
-  } catch (...) {
-    return raise_from_current_exception();
   }
+  double v;
+  if (!extract_double(value, "value", v)) return nullptr;
+  return number_quantity(self, v, units);
 }
 
-const char* const convert_names[] = {"value", "src", "dst"};
-const Signature convert{"UnitRegistry.convert()", convert_names, 3, 3};
-PyObject* registry_convert(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(convert, a, 3);
-    double value;
-    std::string_view src, dst;
-    if (!extract_double(a[0], "value", value) || !extract_str(a[1], "src", src) ||
-        !extract_str(a[2], "dst", dst)) {
-      return nullptr;
-    }
-    const Result<double> r = on_two_units<double>(
-        self, src, dst, [&](UnitRegistry& reg, const UnitsContainer& s, const UnitsContainer& d) {
-          return reg.convert(value, s, d);
-        });
-    if (!r) return raise(r.error());
-    return PyFloat_FromDouble(*r);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
+const char* const kUnitsParams[] = {"units"};
+const Signature kUnitSig{"UnitRegistry.Unit()", kUnitsParams, 1, 1};
+const Signature kParseUnitsSig{"UnitRegistry.parse_units()", kUnitsParams, 1, 1};
 
-/// define and load_definitions: read outside the lock, apply under it.
-PyObject* apply_text(PyObject* self, PyObject* arg, const char* name, bool stop_at_error) {
+const char* const kExprParams[] = {"expr"};
+const Signature kParseExpressionSig{"UnitRegistry.parse_expression()", kExprParams, 1, 1};
+
+PyObject* registry_parse_expression(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                    PyObject* kwnames) {
   std::string_view text;
-  if (!extract_str(arg, name, text)) return nullptr;
+  if (!bind_text(kParseExpressionSig, args, nargs, kwnames, text)) return nullptr;
+  return expression_quantity(self, text);
+}
+
+const char* const kConvertParams[] = {"value", "src", "dst"};
+const Signature kConvertSig{"UnitRegistry.convert()", kConvertParams, 3, 3};
+
+PyObject* registry_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  PyObject* a[3];
+  if (!bind_args(kConvertSig, args, nargs, kwnames, a)) return nullptr;
+  double value;
+  std::string_view src, dst;
+  if (!extract_double(a[0], "value", value) || !extract_str(a[1], "src", src) ||
+      !extract_str(a[2], "dst", dst)) {
+    return nullptr;
+  }
+  const Result<double> r = locked(handle_of(self), [&](UnitRegistry& reg) {
+    return with_two_units(reg, src, dst, [&](const UnitsContainer& s, const UnitsContainer& d) {
+      return reg.convert(value, s, d);
+    });
+  });
+  if (!r) return to_py_err(r.error());
+  return PyFloat_FromDouble(*r);
+}
+
+const char* const kDefineParams[] = {"definition"};
+const Signature kDefineSig{"UnitRegistry.define()", kDefineParams, 1, 1};
+const char* const kLoadParams[] = {"text"};
+const Signature kLoadDefinitionsSig{"UnitRegistry.load_definitions()", kLoadParams, 1, 1};
+
+/// define (StopAtError) and load_definitions: the text is read outside the
+/// lock and applied under it.
+template <const Signature& Sig, bool StopAtError>
+PyObject* registry_apply_definitions(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                     PyObject* kwnames) {
+  std::string_view text;
+  if (!bind_text(Sig, args, nargs, kwnames, text)) return nullptr;
   const std::vector<Definition> defs = parse_definitions(text);
-  RegistryLock lock(handle_of(self));
-  Status st = lock->apply_definitions(defs, stop_at_error);
-  // Even a failing define may have added earlier lines of its text.
-  handle_of(self).get()->generation.fetch_add(1, std::memory_order_relaxed);
-  lock.unlock();
-  if (!st) return raise(st.error());
+  const Status applied = locked(handle_of(self), [&](UnitRegistry& reg) {
+    Status st = reg.apply_definitions(defs, StopAtError);
+    // Even a failing define may have added earlier lines of its text.
+    handle_of(self).get()->generation.fetch_add(1, std::memory_order_relaxed);
+    return st;
+  });
+  if (!applied) return to_py_err(applied.error());
   Py_RETURN_NONE;
 }
 
-const char* const define_names[] = {"definition"};
-const Signature define{"UnitRegistry.define()", define_names, 1, 1};
-PyObject* registry_define(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(define, a, 1);
-    return apply_text(self, a[0], "definition", true);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+const char* const kFactorParams[] = {"src", "dst"};
+const Signature kConversionFactorSig{"UnitRegistry._get_conversion_factor()", kFactorParams, 2, 2};
+
+PyObject* registry_get_conversion_factor(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                         PyObject* kwnames) {
+  PyObject* a[2];
+  if (!bind_args(kConversionFactorSig, args, nargs, kwnames, a)) return nullptr;
+  std::string_view src, dst;
+  if (!extract_str(a[0], "src", src) || !extract_str(a[1], "dst", dst)) return nullptr;
+  const Result<double> r = locked(handle_of(self), [&](UnitRegistry& reg) {
+    return with_two_units(reg, src, dst, [&](const UnitsContainer& s, const UnitsContainer& d) {
+      return reg.get_conversion_factor(s, d);
+    });
+  });
+  if (!r) return to_py_err(r.error());
+  return PyFloat_FromDouble(*r);
 }
 
-const char* const load_names[] = {"text"};
-const Signature load{"UnitRegistry.load_definitions()", load_names, 1, 1};
-PyObject* registry_load_definitions(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(load, a, 1);
-    return apply_text(self, a[0], "text", false);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+const char* const kCompatibleParams[] = {"unit1", "unit2"};
+const Signature kIsCompatibleSig{"UnitRegistry.is_compatible_with()", kCompatibleParams, 2, 2};
+
+PyObject* registry_is_compatible_with(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames) {
+  PyObject* a[2];
+  if (!bind_args(kIsCompatibleSig, args, nargs, kwnames, a)) return nullptr;
+  std::string_view u1, u2;
+  if (!extract_str(a[0], "unit1", u1) || !extract_str(a[1], "unit2", u2)) return nullptr;
+  const Result<bool> r = locked(handle_of(self), [&](UnitRegistry& reg) {
+    return with_two_units(reg, u1, u2, [&](const UnitsContainer& p1, const UnitsContainer& p2) -> Result<bool> {
+      Result<UnitsContainer> d1 = reg.get_dimensionality(p1);
+      if (!d1) return d1.take_error();
+      Result<UnitsContainer> d2 = reg.get_dimensionality(p2);
+      if (!d2) return d2.take_error();
+      return *d1 == *d2;
+    });
+  });
+  if (!r) return to_py_err(r.error());
+  return PyBool_FromLong(*r);
 }
 
-const char* const unit_names_[] = {"unit"};
-const Signature compat_sig{"UnitRegistry.get_compatible_units()", unit_names_, 1, 1};
-PyObject* registry_get_compatible_units(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(compat_sig, a, 1);
-    std::string_view text;
-    if (!extract_str(a[0], "unit", text)) return nullptr;
-    std::vector<std::string> names;
-    {
-      RegistryLock lock(handle_of(self));
-      Result<UnitsContainer> parsed = lock->parse_unit_expr(text);
-      if (!parsed) return lock.unlock(), raise(parsed.error());
-      Result<UnitsContainer> dims = lock->get_dimensionality(*parsed);
-      if (!dims) return lock.unlock(), raise(dims.error());
-      names = lock->compatible_units(*dims);
+const Signature kPrefixesSig{"UnitRegistry._get_prefixes()", kNoParams, 0, 0};
+
+PyObject* registry_get_prefixes(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) {
+  if (!bind_no_args(kPrefixesSig, args, nargs, kwnames)) return nullptr;
+  const std::vector<std::pair<std::string, double>> prefixes =
+      locked(handle_of(self), [](UnitRegistry& reg) { return reg.prefix_list(); });
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(prefixes.size()));
+  if (list == nullptr) return nullptr;
+  for (std::size_t i = 0; i < prefixes.size(); ++i) {
+    PyObject* item = Py_BuildValue("(Nd)", str_of(prefixes[i].first), prefixes[i].second);
+    if (item == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
     }
-    return str_list(names);
-  } catch (...) {
-    return raise_from_current_exception();
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
   }
+  return list;
 }
 
-const char* const factor_names[] = {"src", "dst"};
-const Signature factor_sig{"UnitRegistry._get_conversion_factor()", factor_names, 2, 2};
-PyObject* registry_get_conversion_factor(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(factor_sig, a, 2);
-    std::string_view src, dst;
-    if (!extract_str(a[0], "src", src) || !extract_str(a[1], "dst", dst)) return nullptr;
-    const Result<double> r = on_two_units<double>(
-        self, src, dst, [](UnitRegistry& reg, const UnitsContainer& s, const UnitsContainer& d) {
-          return reg.get_conversion_factor(s, d);
-        });
-    if (!r) return raise(r.error());
-    return PyFloat_FromDouble(*r);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
+const char* const kUnitParams[] = {"unit"};
+const Signature kCompatibleUnitsSig{"UnitRegistry.get_compatible_units()", kUnitParams, 1, 1};
+const Signature kRootUnitsTextSig{"UnitRegistry._get_root_units()", kUnitParams, 1, 1};
+const Signature kBaseUnitsSig{"UnitRegistry.get_base_units()", kUnitParams, 1, 1};
+const Signature kRootUnitsSig{"UnitRegistry.get_root_units()", kUnitParams, 1, 1};
+const Signature kDimensionalitySig{"UnitRegistry.get_dimensionality()", kUnitParams, 1, 1};
+const Signature kDimensionalityTextSig{"UnitRegistry._get_dimensionality()", kUnitParams, 1, 1};
+const Signature kFormatUnitsSig{"UnitRegistry._format_units()", kUnitParams, 1, 1};
+const Signature kGetNameSig{"UnitRegistry.get_name()", kUnitParams, 1, 1};
+const Signature kGetSymbolSig{"UnitRegistry.get_symbol()", kUnitParams, 1, 1};
+const Signature kParseUnitNameSig{"UnitRegistry.parse_unit_name()", kNameParams, 1, 1};
 
-/// What the one-unit-argument queries compute under the lock.
-enum class UnitQuery { RootText, RootUnit, Dimensionality, Format };
+PyDoc_STRVAR(registry_getattr__doc__, "__getattr__($self, name)\n--\n\n");
+PyDoc_STRVAR(registry_dir__doc__, "__dir__($self)\n--\n\n");
+PyDoc_STRVAR(registry_f64_quantity__doc__,
+             "_f64_quantity($self, value, units=None)\n--\n\n"
+             "Fast path: f64 magnitude + unit string, no type dispatch needed.");
+PyDoc_STRVAR(registry_scalar_quantity__doc__, "_scalar_quantity($self, value, units=None)\n--\n\n");
+PyDoc_STRVAR(registry_unit__doc__, "Unit($self, units)\n--\n\n");
+PyDoc_STRVAR(registry_parse_expression__doc__, "parse_expression($self, expr)\n--\n\n");
+PyDoc_STRVAR(registry_parse_units__doc__, "parse_units($self, units)\n--\n\n");
+PyDoc_STRVAR(registry_convert__doc__, "convert($self, value, src, dst)\n--\n\n");
+PyDoc_STRVAR(registry_define__doc__,
+             "define($self, definition)\n--\n\n"
+             "Define a new unit at runtime: ureg.define(\"smoot = 1.7018 * meter\")");
+PyDoc_STRVAR(registry_load_definitions__doc__,
+             "load_definitions($self, text)\n--\n\nLoad additional definitions from a string.");
+PyDoc_STRVAR(registry_get_compatible_units__doc__,
+             "get_compatible_units($self, unit)\n--\n\nGet compatible units for a given unit");
+PyDoc_STRVAR(registry_get_conversion_factor__doc__,
+             "_get_conversion_factor($self, src, dst)\n--\n\n"
+             "Internal: get conversion factor (used by Python wrapper)");
+PyDoc_STRVAR(registry_root_units_text__doc__,
+             "_get_root_units($self, unit)\n--\n\nInternal: get root units representation");
+PyDoc_STRVAR(registry_dimensionality_text__doc__,
+             "_get_dimensionality($self, unit)\n--\n\nInternal: get dimensionality string");
+PyDoc_STRVAR(registry_format_units__doc__, "_format_units($self, unit)\n--\n\nInternal: format units");
+PyDoc_STRVAR(registry_get_prefixes__doc__,
+             "_get_prefixes($self)\n--\n\nInternal: list all known prefixes with their factors");
+PyDoc_STRVAR(registry_get_base_units__doc__,
+             "get_base_units($self, unit)\n--\n\n"
+             "Get the base units for a unit expression. Returns (factor, Unit).");
+PyDoc_STRVAR(registry_get_root_units__doc__,
+             "get_root_units($self, unit)\n--\n\nGet root units (alias for get_base_units).");
+PyDoc_STRVAR(registry_get_dimensionality__doc__,
+             "get_dimensionality($self, unit)\n--\n\nGet the dimensionality of a unit expression.");
+PyDoc_STRVAR(registry_get_name__doc__, "get_name($self, unit)\n--\n\nGet the canonical name for a unit.");
+PyDoc_STRVAR(registry_get_symbol__doc__, "get_symbol($self, unit)\n--\n\nGet the symbol for a unit.");
+PyDoc_STRVAR(registry_is_compatible_with__doc__,
+             "is_compatible_with($self, unit1, unit2)\n--\n\n"
+             "Check if two unit expressions are dimensionally compatible.");
+PyDoc_STRVAR(registry_parse_unit_name__doc__,
+             "parse_unit_name($self, name)\n--\n\n"
+             "Parse a unit name into (prefix, unit_name, suffix) tuples.");
+PyDoc_STRVAR(registry__doc__, "UnitRegistry(**kwargs)\n--\n\n");
+PyDoc_STRVAR(registry_default_format__doc__, "Stub for default_format property.");
+PyDoc_STRVAR(registry_auto_reduce__doc__, "Stub for auto_reduce_dimensions property.");
 
-PyObject* unit_query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                     const Signature& sig, UnitQuery what) {
-  QUDIM_BIND(sig, a, 1);
-  std::string_view text;
-  if (!extract_str(a[0], "unit", text)) return nullptr;
-  RegistryLock lock(handle_of(self));
-  Result<UnitsContainer> parsed = lock->parse_unit_expr(text);
-  if (!parsed) return lock.unlock(), raise(parsed.error());
-  switch (what) {
-    case UnitQuery::Format: {
-      const std::string s = lock->format_units(*parsed);
-      lock.unlock();
-      return str_of(s);
-    }
-    case UnitQuery::Dimensionality: {
-      Result<UnitsContainer> dims = lock->get_dimensionality(*parsed);
-      lock.unlock();
-      if (!dims) return raise(dims.error());
-      return str_of(dims->to_string());
-    }
-    case UnitQuery::RootText:
-    case UnitQuery::RootUnit: {
-      Result<std::pair<double, UnitsContainer>> root = lock->get_root_units(*parsed);
-      if (!root) return lock.unlock(), raise(root.error());
-      if (what == UnitQuery::RootText) {
-        const std::string s = lock->format_units(root->second);
-        lock.unlock();
-        return Py_BuildValue("(dN)", root->first, str_of(s));
-      }
-      lock.unlock();
-      return Py_BuildValue("(dN)", root->first, make_unit(std::move(root->second), handle_of(self)));
-    }
-  }
-  return nullptr;
-}
-
-#define UNIT_QUERY(fn, display, what)                                              \
-  const Signature fn##_sig{display, unit_names_, 1, 1};                            \
-  PyObject* fn(QUDIM_FASTCALL_PARAMS) {                                                    \
-    try {                                                                          \
-      return unit_query(self, args, nargs, kwnames, fn##_sig, UnitQuery::what);    \
-    } catch (...) {                                                                \
-      return raise_from_current_exception();                                       \
-    }                                                                              \
-  }
-
-UNIT_QUERY(registry__get_root_units, "UnitRegistry._get_root_units()", RootText)
-UNIT_QUERY(registry_get_base_units, "UnitRegistry.get_base_units()", RootUnit)
-UNIT_QUERY(registry_get_root_units, "UnitRegistry.get_root_units()", RootUnit)
-UNIT_QUERY(registry_get_dimensionality, "UnitRegistry.get_dimensionality()", Dimensionality)
-UNIT_QUERY(registry__get_dimensionality, "UnitRegistry._get_dimensionality()", Dimensionality)
-UNIT_QUERY(registry_format_units, "UnitRegistry._format_units()", Format)
-
-const Signature prefixes_sig{"UnitRegistry._get_prefixes()", kNoParams, 0, 0};
-PyObject* registry_get_prefixes(QUDIM_FASTCALL_PARAMS) {
-  try {
-    if (!bind_no_args(prefixes_sig, args, nargs, kwnames)) return nullptr;
-    std::vector<std::pair<std::string, double>> prefixes;
-    {
-      RegistryLock lock(handle_of(self));
-      prefixes = lock->prefix_list();
-    }
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(prefixes.size()));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < prefixes.size(); ++i) {
-      PyObject* item = Py_BuildValue("(s#d)", prefixes[i].first.data(),
-                                     static_cast<Py_ssize_t>(prefixes[i].first.size()), prefixes[i].second);
-      if (item == nullptr) {
-        Py_DECREF(list);
-        return nullptr;
-      }
-      PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
-
-/// get_name and get_symbol: the canonical name, optionally shown as symbol.
-PyObject* name_query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                     const Signature& sig, bool symbol) {
-  QUDIM_BIND(sig, a, 1);
-  std::string_view text;
-  if (!extract_str(a[0], "unit", text)) return nullptr;
-  RegistryLock lock(handle_of(self));
-  Result<std::string> name = lock->get_canonical_name(text);
-  if (!name) return lock.unlock(), raise(name.error());
-  const std::string out = symbol ? lock->get_display_name(*name) : std::move(*name);
-  lock.unlock();
-  return str_of(out);
-}
-
-const Signature get_name_sig{"UnitRegistry.get_name()", unit_names_, 1, 1};
-PyObject* registry_get_name(QUDIM_FASTCALL_PARAMS) {
-  try {
-    return name_query(self, args, nargs, kwnames, get_name_sig, false);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
-
-const Signature get_symbol_sig{"UnitRegistry.get_symbol()", unit_names_, 1, 1};
-PyObject* registry_get_symbol(QUDIM_FASTCALL_PARAMS) {
-  try {
-    return name_query(self, args, nargs, kwnames, get_symbol_sig, true);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
-
-const char* const compat2_names[] = {"unit1", "unit2"};
-const Signature compat2{"UnitRegistry.is_compatible_with()", compat2_names, 2, 2};
-PyObject* registry_is_compatible_with(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(compat2, a, 2);
-    std::string_view u1, u2;
-    if (!extract_str(a[0], "unit1", u1) || !extract_str(a[1], "unit2", u2)) return nullptr;
-    const Result<bool> r = on_two_units<bool>(
-        self, u1, u2, [](UnitRegistry& reg, const UnitsContainer& p1, const UnitsContainer& p2) -> Result<bool> {
-          Result<UnitsContainer> d1 = reg.get_dimensionality(p1);
-          if (!d1) return d1.take_error();
-          Result<UnitsContainer> d2 = reg.get_dimensionality(p2);
-          if (!d2) return d2.take_error();
-          return *d1 == *d2;
-        });
-    if (!r) return raise(r.error());
-    return PyBool_FromLong(r.value());
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
-
-const char* const name_names[] = {"name"};
-const Signature parse_name_sig{"UnitRegistry.parse_unit_name()", name_names, 1, 1};
-PyObject* registry_parse_unit_name(QUDIM_FASTCALL_PARAMS) {
-  try {
-    QUDIM_BIND(parse_name_sig, a, 1);
-    std::string_view text;
-    if (!extract_str(a[0], "name", text)) return nullptr;
-    std::vector<std::array<std::string, 3>> splits;
-    {
-      RegistryLock lock(handle_of(self));
-      Result<std::string> canonical = lock->get_canonical_name(text);
-      if (!canonical) return lock.unlock(), raise(canonical.error());
-      splits = lock->parse_prefix_and_unit(text);
-    }
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(splits.size()));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < splits.size(); ++i) {
-      const auto& s = splits[i];
-      PyObject* item = Py_BuildValue("(s#s#s#)", s[0].data(), static_cast<Py_ssize_t>(s[0].size()),
-                                     s[1].data(), static_cast<Py_ssize_t>(s[1].size()), s[2].data(),
-                                     static_cast<Py_ssize_t>(s[2].size()));
-      if (item == nullptr) {
-        Py_DECREF(list);
-        return nullptr;
-      }
-      PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
-  } catch (...) {
-    return raise_from_current_exception();
-  }
-}
-
-
+// clang-format off
 PyMethodDef registry_methods[] = {
-    QUDIM_METHOD("__getattr__", registry_getattr, "__getattr__($self, name)\n--\n\n"),
-    QUDIM_METHOD("_f64_quantity", registry_f64_quantity,
-           "_f64_quantity($self, value, units=None)\n--\n\n"
-           "Fast path: f64 magnitude + unit string, no type dispatch needed."),
-    QUDIM_METHOD("_scalar_quantity", registry_scalar_quantity, "_scalar_quantity($self, value, units=None)\n--\n\n"),
-    QUDIM_METHOD("Unit", registry_unit, "Unit($self, units)\n--\n\n"),
-    QUDIM_METHOD("parse_expression", registry_parse_expression, "parse_expression($self, expr)\n--\n\n"),
-    QUDIM_METHOD("parse_units", registry_parse_units, "parse_units($self, units)\n--\n\n"),
-    QUDIM_METHOD("convert", registry_convert, "convert($self, value, src, dst)\n--\n\n"),
-    QUDIM_METHOD("define", registry_define,
-           "define($self, definition)\n--\n\n"
-           "Define a new unit at runtime: ureg.define(\"smoot = 1.7018 * meter\")"),
-    QUDIM_METHOD("load_definitions", registry_load_definitions,
-           "load_definitions($self, text)\n--\n\nLoad additional definitions from a string."),
-    QUDIM_METHOD("get_compatible_units", registry_get_compatible_units,
-           "get_compatible_units($self, unit)\n--\n\nGet compatible units for a given unit"),
-    QUDIM_METHOD("_get_conversion_factor", registry_get_conversion_factor,
-           "_get_conversion_factor($self, src, dst)\n--\n\n"
-           "Internal: get conversion factor (used by Python wrapper)"),
-    QUDIM_METHOD("_get_root_units", registry__get_root_units,
-           "_get_root_units($self, unit)\n--\n\nInternal: get root units representation"),
-    QUDIM_METHOD("_get_dimensionality", registry__get_dimensionality,
-           "_get_dimensionality($self, unit)\n--\n\nInternal: get dimensionality string"),
-    QUDIM_METHOD("_format_units", registry_format_units, "_format_units($self, unit)\n--\n\nInternal: format units"),
-    QUDIM_METHOD("_get_prefixes", registry_get_prefixes,
-           "_get_prefixes($self)\n--\n\nInternal: list all known prefixes with their factors"),
-    QUDIM_METHOD("get_base_units", registry_get_base_units,
-           "get_base_units($self, unit)\n--\n\n"
-           "Get the base units for a unit expression. Returns (factor, Unit)."),
-    QUDIM_METHOD("get_root_units", registry_get_root_units,
-           "get_root_units($self, unit)\n--\n\nGet root units (alias for get_base_units)."),
-    QUDIM_METHOD("get_dimensionality", registry_get_dimensionality,
-           "get_dimensionality($self, unit)\n--\n\nGet the dimensionality of a unit expression."),
-    QUDIM_METHOD("get_name", registry_get_name, "get_name($self, unit)\n--\n\nGet the canonical name for a unit."),
-    QUDIM_METHOD("get_symbol", registry_get_symbol, "get_symbol($self, unit)\n--\n\nGet the symbol for a unit."),
-    QUDIM_METHOD("is_compatible_with", registry_is_compatible_with,
-           "is_compatible_with($self, unit1, unit2)\n--\n\n"
-           "Check if two unit expressions are dimensionally compatible."),
-    QUDIM_METHOD("parse_unit_name", registry_parse_unit_name,
-           "parse_unit_name($self, name)\n--\n\n"
-           "Parse a unit name into (prefix, unit_name, suffix) tuples."),
+    fastcall_method<registry_getattr>("__getattr__", registry_getattr__doc__),
+    fastcall_method<registry_dir>("__dir__", registry_dir__doc__),
+    fastcall_method<registry_f64_quantity>("_f64_quantity", registry_f64_quantity__doc__),
+    fastcall_method<registry_scalar_quantity>("_scalar_quantity", registry_scalar_quantity__doc__),
+    fastcall_method<text_method<kUnitSig, parsed<units_copy>, unit_result>>(
+        "Unit", registry_unit__doc__),
+    fastcall_method<registry_parse_expression>("parse_expression", registry_parse_expression__doc__),
+    fastcall_method<text_method<kParseUnitsSig, parsed<units_copy>, unit_result>>(
+        "parse_units", registry_parse_units__doc__),
+    fastcall_method<registry_convert>("convert", registry_convert__doc__),
+    fastcall_method<registry_apply_definitions<kDefineSig, true>>("define", registry_define__doc__),
+    fastcall_method<registry_apply_definitions<kLoadDefinitionsSig, false>>(
+        "load_definitions", registry_load_definitions__doc__),
+    fastcall_method<text_method<kCompatibleUnitsSig, parsed<compatible_names>, names_result>>(
+        "get_compatible_units", registry_get_compatible_units__doc__),
+    fastcall_method<registry_get_conversion_factor>("_get_conversion_factor",
+                                                    registry_get_conversion_factor__doc__),
+    fastcall_method<text_method<kRootUnitsTextSig, parsed<root_units_text>, root_text_result>>(
+        "_get_root_units", registry_root_units_text__doc__),
+    fastcall_method<text_method<kDimensionalityTextSig, parsed<dimensionality>, dimensionality_result>>(
+        "_get_dimensionality", registry_dimensionality_text__doc__),
+    fastcall_method<text_method<kFormatUnitsSig, parsed<formatted>, text_result>>(
+        "_format_units", registry_format_units__doc__),
+    fastcall_method<registry_get_prefixes>("_get_prefixes", registry_get_prefixes__doc__),
+    fastcall_method<text_method<kBaseUnitsSig, parsed<root_units>, root_unit_result>>(
+        "get_base_units", registry_get_base_units__doc__),
+    fastcall_method<text_method<kRootUnitsSig, parsed<root_units>, root_unit_result>>(
+        "get_root_units", registry_get_root_units__doc__),
+    fastcall_method<text_method<kDimensionalitySig, parsed<dimensionality>, dimensionality_result>>(
+        "get_dimensionality", registry_get_dimensionality__doc__),
+    fastcall_method<text_method<kGetNameSig, canonical_name, text_result>>(
+        "get_name", registry_get_name__doc__),
+    fastcall_method<text_method<kGetSymbolSig, symbol, text_result>>(
+        "get_symbol", registry_get_symbol__doc__),
+    fastcall_method<registry_is_compatible_with>("is_compatible_with",
+                                                 registry_is_compatible_with__doc__),
+    fastcall_method<text_method<kParseUnitNameSig, name_splits, splits_result>>(
+        "parse_unit_name", registry_parse_unit_name__doc__),
     {nullptr, nullptr, 0, nullptr},
 };
+// clang-format on
 
 PyGetSetDef registry_getset[] = {
     {"_init_kwargs", registry_get_init_kwargs, nullptr, nullptr, nullptr},
-    {"default_format", registry_get_default_format, nullptr, "Stub for default_format property.", nullptr},
-    {"auto_reduce_dimensions", registry_get_auto_reduce, nullptr, "Stub for auto_reduce_dimensions property.",
+    {"default_format", registry_get_default_format, nullptr, registry_default_format__doc__, nullptr},
+    {"auto_reduce_dimensions", registry_get_auto_reduce, nullptr, registry_auto_reduce__doc__,
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyType_Slot registry_slots[] = {
-    {Py_tp_doc, const_cast<char*>("UnitRegistry(**kwargs)\n--\n\n")},
-    {Py_tp_new, reinterpret_cast<void*>(registry_new)},
+    {Py_tp_doc, const_cast<char*>(registry__doc__)},
+    {Py_tp_new, reinterpret_cast<void*>(entry<registry_new>)},
     {Py_tp_dealloc, reinterpret_cast<void*>(registry_dealloc)},
-    {Py_tp_iter, reinterpret_cast<void*>(registry_iter)},
+    {Py_tp_traverse, reinterpret_cast<void*>(registry_traverse)},
+    {Py_tp_clear, reinterpret_cast<void*>(registry_clear)},
+    {Py_tp_iter, reinterpret_cast<void*>(entry<registry_iter>)},
     {Py_sq_contains, reinterpret_cast<void*>(entry<registry_contains>)},
     {Py_tp_methods, registry_methods},
     {Py_tp_getset, registry_getset},
     {0, nullptr},
 };
 
-PyType_Spec registry_spec = {"qudimrs._core.UnitRegistry", sizeof(PyUnitRegistry), 0, Py_TPFLAGS_DEFAULT,
-                             registry_slots};
+PyType_Spec registry_spec = {
+    .name = "qudimrs._core.UnitRegistry",
+    .basicsize = sizeof(PyUnitRegistry),
+    .itemsize = 0,
+    .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC,
+    .slots = registry_slots,
+};
+
+/// Gives type the interpreter's own attribute hook for classes with a
+/// __getattr__, by assigning the __getattr__ method to the class as Python
+/// code would. Method calls such as `ureg.convert(...)` then stay eligible
+/// for the interpreter's call specialisation, which a hook of our own (a
+/// tp_getattro slot) would rule out.
+bool install_attribute_hook(PyTypeObject* type) {
+  PyObject* cls = reinterpret_cast<PyObject*>(type);
+  PyObject* hook = PyObject_GetAttrString(cls, "__getattr__");
+  if (hook == nullptr) return false;
+  const int set = PyObject_SetAttrString(cls, "__getattr__", hook);
+  Py_DECREF(hook);
+  return set == 0;
+}
 
 }  // namespace
 
 PyTypeObject* create_registry_type() {
-  // The interpreter specialises `ureg.method(...)` (no bound method object
-  // per call) only for types whose attribute hook is the generic one or its
-  // dispatcher for classes that define __getattr__. That dispatcher is not
-  // exported, so it is taken from a throwaway class with a __getattr__.
-  PyObject* probe = PyObject_CallFunction(reinterpret_cast<PyObject*>(&PyType_Type), "s(){sO}",
-                                          "probe", "__getattr__", Py_None);
-  if (probe == nullptr) return nullptr;
-  const getattrofunc dispatcher = reinterpret_cast<PyTypeObject*>(probe)->tp_getattro;
-  Py_DECREF(probe);
-  PyTypeObject* type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&registry_spec));
+  PyObject* type = PyType_FromSpec(&registry_spec);
   if (type == nullptr) return nullptr;
-  type->tp_getattro = dispatcher;
-  PyType_Modified(type);
-  return type;
+  if (!install_attribute_hook(reinterpret_cast<PyTypeObject*>(type))) {
+    Py_DECREF(type);
+    return nullptr;
+  }
+  return reinterpret_cast<PyTypeObject*>(type);
 }
 
 }  // namespace qudim::py

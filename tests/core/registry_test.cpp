@@ -1,0 +1,339 @@
+// The registry store and name resolution: spellings per unit, later
+// registrations winning, redefinition, prefix stripping (longest first, own
+// prefixes shadowing built-in ones), memo clearing, listings over the shared
+// and own layers, and the parse memo shared by fresh registries.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "parser.hpp"
+#include "registry/registry.hpp"
+#include "registry/shared_parse_memo.hpp"
+#include "registry_world.hpp"
+
+namespace qudim {
+namespace {
+
+using testing::world;
+
+/// Applies a definitions text as a user would (stop at the first failure).
+Status define(UnitRegistry& r, std::string_view text) {
+  return r.apply_definitions(parse_definitions(text), true);
+}
+
+std::string canonical_of(const UnitRegistry& r, std::string_view spelling) {
+  const std::string* c = r.lookup_spelling(spelling);
+  return c ? *c : "<none>";
+}
+
+/// "canonical * factor" of a stripped spelling, or "<none>".
+std::string strip(const UnitRegistry& r, std::string_view name) {
+  const std::optional<PrefixMatch> m = r.try_strip_prefix(name);
+  return m ? m->canonical + " * " + std::to_string(m->factor) : "<none>";
+}
+
+std::string numbered(const char* stem, std::size_t i) {
+  std::string text(stem);
+  text += std::to_string(i);
+  return text;
+}
+
+TEST(Resolution, Spellings) {
+  const UnitRegistry r = world();
+  const struct {
+    const char* name;
+    const char* canonical;  // registered spelling, or "<none>"
+    double factor;          // 0 marks an undefined name
+    const char* roots;
+    const char* dims;
+  } cases[] = {
+      {"meter", "meter", 1, "meter", "[length]"},
+      {"metres", "meter", 1, "meter", "[length]"},
+      {"my_meters", "meter", 1, "meter", "[length]"},
+      {"m", "meter", 1, "meter", "[length]"},
+      {"ms", "<none>", 1e-3, "second", "[time]"},  // a symbol gets no plural
+      {"km", "<none>", 1000, "meter", "[length]"},
+      {"kilometers", "<none>", 1000, "meter", "[length]"},
+      {"kmetre", "<none>", 1000, "meter", "[length]"},
+      {"dam", "<none>", 10, "meter", "[length]"},  // deca + m, not deci + am
+      {"dyd", "<none>", 0.09144, "meter", "[length]"},
+      {"day", "day", 86400, "second", "[time]"},  // never d + ay
+      {"hrs", "hour", 3600, "second", "[time]"},
+      {"hs", "<none>", 100, "second", "[time]"},  // hecto + s: "hr" has no plural "hs"
+      {"µs", "<none>", 1e-6, "second", "[time]"},
+      {"us", "<none>", 1e-6, "second", "[time]"},
+      {"Kibit", "<none>", 1024, "dimensionless", "dimensionless"},
+      {"kg", "<none>", 1000, "gram", "[mass]"},
+      {"k", "boltzmann_constant", 1.380649e-20, "gram * meter ** 2 / kelvin * second ** 2",
+       "[length] ** 2 * [mass] / [temperature] * [time] ** 2"},
+      {"c", "speed_of_light", 299792458, "meter / second", "[length] / [time]"},
+      {"°C", "degree_Celsius", 1, "kelvin", "[temperature]"},
+      {"bps", "point", 0.0254 / 72, "meter", "[length]"},  // point registers after baud
+      {"Bd", "baud", 1, "1 / second", "1 / [time]"},
+      {"_", "<none>", 0, "", ""},              // the placeholder of an alias line
+      {"nonsense_word", "<none>", 0, "", ""},  // system blocks define nothing
+      {"ghost", "<none>", 0, "", ""},          // never resolvable
+      {"dkm", "<none>", 0, "", ""},
+      {"da", "<none>", 0, "", ""},  // a prefix without rest
+      {"kkm", "<none>", 0, "", ""},  // one prefix only
+      {"", "<none>", 0, "", ""},
+      {"Meter", "<none>", 0, "", ""},  // case matters
+      {"meter ", "<none>", 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(canonical_of(r, c.name), c.canonical) << c.name;
+    EXPECT_EQ(r.knows_spelling(c.name), c.factor != 0) << c.name;
+    Result<UnitInfo> info = r.resolve_unit_ref(c.name);
+    if (c.factor == 0) {
+      ASSERT_FALSE(info.ok()) << c.name;
+      EXPECT_EQ(info.error().kind(), ErrorKind::UndefinedUnit);
+      EXPECT_EQ(info.error().text1(), c.name);
+      continue;
+    }
+    ASSERT_TRUE(info.ok()) << c.name;
+    EXPECT_NEAR(info->factor, c.factor, std::abs(c.factor) * 1e-15) << c.name;
+    EXPECT_EQ(info->root_units.to_string(), c.roots) << c.name;
+    EXPECT_EQ(info->dimensionality.to_string(), c.dims) << c.name;
+  }
+}
+
+TEST(Resolution, NamesAndSplits) {
+  const UnitRegistry r = world();
+  const struct {
+    const char* name;
+    const char* canonical;  // nullptr: undefined
+  } canon[] = {{"meters", "meter"}, {"km", "meter(prefixed)"}, {"kilometer", "meter(prefixed)"},
+               {"degC", "degree_Celsius"}, {"nope", nullptr}};
+  for (const auto& c : canon) {
+    Result<std::string> got = r.get_canonical_name(c.name);
+    EXPECT_EQ(got.ok() ? *got : got.error().message(),
+              c.canonical ? c.canonical : std::string("'") + c.name + "' is not defined in the unit registry");
+  }
+  const std::pair<const char*, const char*> display[] = {
+      {"meter", "m"}, {"degree_Celsius", "°C"}, {"km", "km"}, {"meters", "meters"}, {"bit", "bit"}};
+  for (const auto& [name, shown] : display) EXPECT_EQ(r.get_display_name(name), shown) << name;
+  using Split = std::vector<std::array<std::string, 3>>;
+  const std::pair<const char*, Split> splits[] = {
+      {"meters", {{"", "meter", ""}}},      {"m", {{"", "meter", ""}}},
+      {"kmeter", {{"kilo", "meter", ""}}},  {"dahour", {{"deca", "hour", ""}}},
+      {"damhour", {}},
+      {"kilometers", {{"kilom", "meter", ""}}},  // the tail is cut at the canonical length
+      {"km", {}},  // the canonical name is longer than the text
+      {"", {}}};
+  for (const auto& [name, split] : splits) EXPECT_EQ(r.parse_prefix_and_unit(name), split) << name;
+}
+
+TEST(PrefixStrip, LongestThenShorterSpellings) {
+  UnitRegistry r = UnitRegistry::new_registry();
+  EXPECT_EQ(strip(r, "km"), "meter * 1000.000000");
+  ASSERT_TRUE(define(r, "aq- = 2\naqaq- = 3 = aqz-\naqaqaq- = 5\nzork = 7 * m\nqzork = 11 * m\n"
+                        "kay- = 7 = k-\nmm- = 3")
+                  .ok());
+  const std::pair<const char*, const char*> cases[] = {
+      {"aqzork", "zork * 2.000000"},     {"aqaqzork", "zork * 3.000000"},  // the longer wins
+      {"aqzzork", "zork * 3.000000"},    {"aqaqaqzork", "zork * 5.000000"},
+      {"aqaqaqm", "meter * 5.000000"},   // own prefix on a built-in unit
+      {"aqqzork", "qzork * 2.000000"},   // aqq is no prefix: aq + qzork
+      {"aqaqaq", "<none>"},              {"aq", "<none>"},
+      {"kzork", "zork * 7.000000"},      // the own k- shadows the built-in one
+      {"kilom", "meter * 1000.000000"},  {"kaqm", "<none>"},  // the rest is not stripped again
+      {"dam", "meter * 10.000000"},      // "da" is tried before "d"
+      {"mmm", "meter * 3.000000"},       // "mm" wins when its rest resolves...
+      {"mmeter", "meter * 0.001000"},    // ...and yields to "m" when it does not
+      {"meter", "<none>"},
+  };
+  for (const auto& [name, expected] : cases) EXPECT_EQ(strip(r, name), expected) << name;
+  ASSERT_TRUE(define(r, "kay- = 9").ok());
+  EXPECT_EQ(strip(r, "kaym"), "meter * 9.000000");
+  EXPECT_EQ(r.get_unit_factor("km").value(), 9.0);  // the memo was cleared
+}
+
+TEST(PrefixStrip, ManyPrefixesInterleavedWithUnits) {
+  UnitRegistry r = UnitRegistry::new_registry();
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string n = std::to_string(i);
+    text += "pf" + n + "x- = " + std::to_string(i + 2) + "\nlu" + n + " = pf" + n + "xm\n";
+  }
+  ASSERT_TRUE(r.apply_definitions(parse_definitions(text), false).ok());
+  for (int i : {0, 1, 999, 2999}) {
+    EXPECT_EQ(r.get_unit_factor(numbered("lu", i)).value(), i + 2.0) << i;
+  }
+  EXPECT_EQ(strip(r, "pf12xkm"), "<none>");
+}
+
+TEST(Store, LaterRegistrationWinsASharedSpelling) {
+  UnitRegistry r = world();
+  UnitEntry foo;
+  foo.name = "foo";
+  foo.symbol = "m";
+  foo.aliases = {"yd"};
+  foo.factor = 5.0;
+  r.register_unit(std::move(foo));
+  const std::pair<const char*, const char*> cases[] = {
+      {"m", "foo"}, {"yd", "foo"}, {"yds", "foo"}, {"meters", "meter"}, {"yard", "yard"}};
+  for (const auto& [spelling, canonical] : cases) EXPECT_EQ(canonical_of(r, spelling), canonical);
+}
+
+TEST(Store, RedefinitionAndDefinitionKinds) {
+  UnitRegistry r = world();
+  ASSERT_TRUE(define(r, "meter = 2 * yard\nblip = [blippiness]; offset: 3 = bl\nplain\nnothing = []")
+                  .ok());
+  const UnitEntry* meter = r.find_unit("meter");
+  EXPECT_DOUBLE_EQ(meter->factor, 2 * 0.9144);
+  EXPECT_FALSE(meter->symbol.has_value());
+  EXPECT_EQ(canonical_of(r, "metre"), "meter");  // old spellings stay
+  EXPECT_EQ(canonical_of(r, "m"), "meter");
+  EXPECT_DOUBLE_EQ(r.find_unit("yard")->factor, 0.9144);  // reduced with the old meaning
+  const UnitEntry* blip = r.find_unit("blip");
+  EXPECT_EQ(blip->root_units.to_string(), "blip");
+  EXPECT_EQ(blip->dimensionality.to_string(), "[blippiness]");
+  EXPECT_EQ(blip->offset, 3.0);
+  for (const char* name : {"plain", "nothing"}) {
+    EXPECT_TRUE(r.find_unit(name)->root_units.empty() && r.find_unit(name)->dimensionality.empty());
+    EXPECT_EQ(r.find_unit(name)->factor, 1.0) << name;
+  }
+}
+
+TEST(Store, FailedDefinitionsStopOrSkip) {
+  UnitRegistry strict = world();
+  const std::size_t before = strict.unit_names().size();
+  Status s = define(strict, "aa = meter\nbb = 3 * nope\ncc = meter\n");
+  ASSERT_FALSE(s.ok());
+  EXPECT_EQ(s.error().kind(), ErrorKind::UndefinedUnit);
+  EXPECT_EQ(s.error().text1(), "nope");
+  EXPECT_NE(strict.find_unit("aa"), nullptr);
+  EXPECT_EQ(strict.find_unit("bb"), nullptr);
+  EXPECT_EQ(strict.lookup_spelling("bb"), nullptr);
+  EXPECT_EQ(strict.find_unit("cc"), nullptr);
+  EXPECT_EQ(strict.unit_names().size(), before + 1);
+  UnitRegistry lenient = world();
+  EXPECT_TRUE(lenient.apply_definitions(parse_definitions("bb = nope\ncc = meter\n"), false).ok());
+  EXPECT_EQ(lenient.find_unit("bb"), nullptr);
+  EXPECT_NE(lenient.find_unit("cc"), nullptr);
+}
+
+TEST(Store, DefinitionsClearTheMemos) {
+  UnitRegistry r = world();
+  ASSERT_EQ(r.get_unit_factor("yd").value(), 0.9144);
+  ASSERT_EQ(r.parse_unit_expr("pt")->to_string(), "point");
+  ASSERT_EQ(r.get_unit_factor("kyd").value(), 914.4);
+  ASSERT_EQ(r.get_unit_factor("km").value(), 1000.0);
+  EXPECT_GT(r.parse_memo_size(), 0u);
+  EXPECT_GT(r.unit_info_memo_size(), 0u);
+  ASSERT_TRUE(define(r, "yard = 2 * meter\nspot = meter = pt").ok());
+  EXPECT_EQ(r.parse_memo_size(), 0u);
+  EXPECT_EQ(r.unit_info_memo_size(), 0u);
+  EXPECT_EQ(r.get_unit_factor("yd").value(), 2.0);
+  EXPECT_EQ(r.get_unit_factor("kyd").value(), 2000.0);
+  EXPECT_EQ(r.parse_unit_expr("pt")->to_string(), "spot");
+  ASSERT_TRUE(define(r, "kilo- = 10").ok());
+  EXPECT_EQ(r.get_unit_factor("km").value(), 10.0);
+}
+
+TEST(Store, ListingsShadowBuiltInEntries) {
+  UnitRegistry r = world();
+  const std::size_t count = r.unit_names().size();
+  ASSERT_TRUE(define(r, "meter = 2 * yard\nyard = 3 * second\nsmoot = 1.7018 * meter\nkilo- = 5").ok());
+  std::vector<std::string> names = r.unit_names();
+  EXPECT_EQ(names.size(), count + 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "meter"), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "ghost"), 0);
+  std::vector<std::string> lengths = r.compatible_units(UnitsContainer::single("[length]", 1));
+  std::sort(lengths.begin(), lengths.end());
+  EXPECT_EQ(lengths, (std::vector<std::string>{"inch", "meter", "pica", "point", "smoot"}));
+  const auto prefixes = r.prefix_list();
+  EXPECT_EQ(prefixes.size(), 9u);
+  EXPECT_EQ(std::count(prefixes.begin(), prefixes.end(), std::pair<std::string, double>("kilo", 5.0)), 1);
+}
+
+/// The map a registry hands out for text (the memo's own entry when kept).
+const UnitsContainer* parsed_ref(UnitRegistry& r, std::string_view text, UnitsContainer& scratch) {
+  Result<const UnitsContainer*> got = r.parse_unit_expr_ref(text, scratch);
+  return got.ok() ? *got : nullptr;
+}
+
+TEST(SharedParseMemo, KeepsFirstCopiesUpToCapacity) {
+  detail::SharedParseMemo memo;
+  UnitsContainer meter = UnitsContainer::single("meter", 1.0);
+  const UnitsContainer* kept = memo.insert("m", meter);
+  ASSERT_NE(kept, nullptr);
+  EXPECT_NE(kept, &meter);  // a copy
+  EXPECT_EQ(memo.insert("m", UnitsContainer::single("other", 2.0)), kept);
+  EXPECT_EQ(memo.find("m")->to_string(), "meter");
+  EXPECT_EQ(memo.find("m "), nullptr);  // keys are exact
+  for (std::size_t i = 1; i < detail::SharedParseMemo::kCapacity; ++i) {
+    ASSERT_NE(memo.insert(numbered("u", i), UnitsContainer::single("x", double(i))), nullptr) << i;
+  }
+  EXPECT_EQ(memo.insert("one too many", UnitsContainer()), nullptr);
+  EXPECT_EQ(memo.find("one too many"), nullptr);
+  EXPECT_EQ(memo.find("m"), kept);
+  EXPECT_EQ((*memo.find("u7"))[0].exponent, 7.0);
+  // A registry over a full memo keeps its texts in its own.
+  UnitRegistry r = UnitRegistry::new_registry(memo);
+  EXPECT_EQ(r.parse_unit_expr("km/h")->to_string(), "km / hour");
+  EXPECT_EQ(r.parse_memo_size(), 1u);
+}
+
+TEST(SharedParseMemo, ConcurrentReadersSeeWholeEntries) {
+  detail::SharedParseMemo memo;
+  constexpr int kTexts = 400;
+  std::atomic<bool> wrong{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kTexts; ++i) {
+        const int k = (i * 7 + t * 13) % kTexts;
+        const std::string text = numbered("t", std::size_t(k));
+        const UnitsContainer* got = memo.find(text);
+        if (got == nullptr) got = memo.insert(text, UnitsContainer::single(text, double(k)));
+        if (got == nullptr || got->size() != 1 || (*got)[0].name != text || (*got)[0].exponent != k) {
+          wrong = true;
+        }
+      }
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  EXPECT_FALSE(wrong);
+  EXPECT_EQ(memo.size(), std::size_t(kTexts));
+}
+
+TEST(SharedParseMemo, OwnDefinitionsAndPrefixesEndTheSharing) {
+  detail::SharedParseMemo memo;
+  UnitRegistry plain = UnitRegistry::new_registry(memo);
+  UnitRegistry custom = UnitRegistry::new_registry(memo);
+  UnitRegistry prefixed = UnitRegistry::new_registry(memo);
+  UnitsContainer s1, s2;
+  const UnitsContainer* shared = parsed_ref(plain, "kg*m/s**2", s1);
+  ASSERT_NE(shared, nullptr);
+  EXPECT_EQ(parsed_ref(custom, " kg*m/s**2 ", s2), shared);  // the trimmed text is the key
+  EXPECT_EQ(memo.find("kg*m/s**2"), shared);
+  EXPECT_EQ(plain.parse_memo_size(), 0u);
+  const UnitsContainer* shared_m = parsed_ref(custom, "m", s1);
+  const UnitsContainer* shared_km = parsed_ref(prefixed, "km", s1);
+
+  ASSERT_TRUE(define(custom, "smoot = 1.7018 * meter = m").ok());
+  ASSERT_TRUE(define(prefixed, "zz- = 1e-40").ok());
+  EXPECT_EQ(custom.parse_unit_expr("m")->to_string(), "smoot");
+  EXPECT_NE(parsed_ref(custom, "m", s1), shared_m);
+  EXPECT_EQ(prefixed.parse_unit_expr("zzm")->to_string(), "zzm");
+  EXPECT_NE(parsed_ref(prefixed, "km", s1), shared_km);
+  // Neither the plain registry nor one made afterwards sees the definitions.
+  UnitRegistry later = UnitRegistry::new_registry(memo);
+  for (UnitRegistry* r : {&plain, &later}) {
+    EXPECT_EQ(r->parse_unit_expr("m")->to_string(), "meter");
+    EXPECT_EQ(r->parse_unit_expr("smoot").error().kind(), ErrorKind::UndefinedUnit);
+    EXPECT_FALSE(r->parse_unit_expr("zzm").ok());
+    EXPECT_FALSE(r->knows_spelling("smoot"));
+  }
+  EXPECT_EQ(memo.find("zzm"), nullptr);
+}
+
+}  // namespace
+}  // namespace qudim
