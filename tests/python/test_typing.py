@@ -1,6 +1,10 @@
-"""The stubs match the module, and every method has a usable signature."""
+"""The stubs match the module, type everyday code correctly, and document it;
+every method has a usable signature."""
 
+import ast
 import inspect
+import os
+import runpy
 import subprocess
 import sys
 from pathlib import Path
@@ -10,15 +14,46 @@ import pytest
 import qudimrs
 from qudimrs import _core
 
+HERE = Path(__file__).parent
 
-def test_stubtest_agrees_with_the_module():
+
+@pytest.mark.parametrize(
+    "command",
+    [
+        ["mypy.stubtest", "qudimrs._core", "--allowlist", str(HERE / "stubtest_allowlist.txt")],
+        ["mypy", "--strict", str(HERE / "typed_user.py")],
+    ],
+    ids=["stubtest", "strict-user-code"],
+)
+def test_mypy_accepts(command, tmp_path):
     pytest.importorskip("mypy")
-    allowlist = Path(__file__).with_name("stubtest_allowlist.txt")
+    # Checked against the stubs of the package under test, which an installed
+    # copy must not shadow; mypy's cache goes to the working directory.
+    paths = [str(Path(qudimrs.__file__).parent.parent), os.environ.get("PYTHONPATH")]
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in paths if p))
     proc = subprocess.run(
-        [sys.executable, "-m", "mypy.stubtest", "qudimrs._core", "--allowlist", str(allowlist)],
-        capture_output=True, text=True, check=False,
+        [sys.executable, "-m", *command],
+        capture_output=True, text=True, check=False, cwd=tmp_path, env=env,
     )
     assert proc.returncode == 0, proc.stdout + proc.stderr
+
+
+def test_typed_user_code_runs_as_typed():
+    trip_report = runpy.run_path(str(HERE / "typed_user.py"))["trip_report"]
+    assert trip_report(qudimrs.UnitRegistry())[-1] == "<Unit('m')>"
+
+
+def test_every_public_stub_member_has_a_docstring():
+    tree = ast.parse((Path(qudimrs.__file__).parent / "_core.pyi").read_text())
+    bare = [
+        f"{cls.name}.{fn.name}"
+        for cls in tree.body if isinstance(cls, ast.ClassDef)
+        for fn in cls.body if isinstance(fn, ast.FunctionDef)
+        if not fn.name.startswith("_") or fn.name.startswith("__")
+        if ast.get_docstring(fn) is None
+        and not any(ast.unparse(d) == "overload" for d in fn.decorator_list)
+    ]
+    assert bare == []
 
 
 def test_stub_and_marker_ship_with_the_package():
