@@ -45,18 +45,5 @@ TEST(QudimErrorMessage, EveryKind) {
   }
 }
 
-TEST(QudimResult, CarriesValueOrError) {
-  Result<int> ok = 3;
-  ASSERT_TRUE(ok.ok());
-  EXPECT_EQ(ok.value(), 3);
-  Result<int> bad = QudimError::undefined_unit("x");
-  ASSERT_FALSE(bad.ok());
-  EXPECT_EQ(bad.take_error().kind(), ErrorKind::UndefinedUnit);
-  Status s;
-  EXPECT_TRUE(s.ok());
-  Status f = QudimError::redefinition("y");
-  EXPECT_EQ(f.error().message(), "Cannot redefine 'y'");
-}
-
 }  // namespace
 }  // namespace qudim

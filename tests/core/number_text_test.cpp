@@ -14,21 +14,10 @@ TEST(PlainDecimal, Cases) {
     double v;
     const char* text;
   } cases[] = {
-      {5.0, "5"},
-      {100.0, "100"},
-      {0.1, "0.1"},
-      {2.5, "2.5"},
-      {-2.5, "-2.5"},
-      {1e21, "1000000000000000000000"},
-      {1e23, "100000000000000000000000"},
-      {1.5e-7, "0.00000015"},
-      {-0.0, "-0"},
-      {0.0, "0"},
-      {123.456, "123.456"},
-      {std::nextafter(3.0, 4.0), "3.0000000000000004"},
-      {1.0 / 3.0, "0.3333333333333333"},
-
-      {std::nan(""), "NaN"},
+      {5.0, "5"}, {100.0, "100"}, {0.1, "0.1"}, {-2.5, "-2.5"}, {1e21, "1000000000000000000000"},
+      {1e23, "100000000000000000000000"}, {1.5e-7, "0.00000015"}, {-0.0, "-0"}, {0.0, "0"},
+      {123.456, "123.456"}, {std::nextafter(3.0, 4.0), "3.0000000000000004"},
+      {1.0 / 3.0, "0.3333333333333333"}, {std::nan(""), "NaN"},
       {std::numeric_limits<double>::infinity(), "inf"},
       {-std::numeric_limits<double>::infinity(), "-inf"},
   };
@@ -42,25 +31,15 @@ TEST(FixedNine, Cases) {
     double v;
     const char* text;
   } cases[] = {
-      {0.1, "0.100000000"},
-      {2.5, "2.500000000"},
-      {1e-12, "0.000000000"},
-      {1e15, "1000000000000000.000000000"},
-      {std::nextafter(3.0, 4.0), "3.000000000"},
-      {-0.0, "-0.000000000"},
-      {0.0000000005, "0.000000001"},  // just above the tie in binary
-      {1e22, "10000000000000000000000.000000000"},
-      {std::nan(""), "NaN"},
+      {0.1, "0.100000000"}, {2.5, "2.500000000"}, {1e-12, "0.000000000"},
+      {1e15, "1000000000000000.000000000"}, {std::nextafter(3.0, 4.0), "3.000000000"},
+      {-0.0, "-0.000000000"}, {0.0000000005, "0.000000001"},  // just above the tie in binary
+      {1e22, "10000000000000000000000.000000000"}, {std::nan(""), "NaN"},
       {-std::numeric_limits<double>::infinity(), "-inf"},
   };
   for (const auto& c : cases) EXPECT_EQ(fixed_nine(c.v), c.text) << c.text;
 }
 
-}  // namespace
-}  // namespace qudim
-
-namespace qudim {
-namespace {
 
 TEST(ParseDecimal, GrammarRoundingAndRange) {
   const double inf = std::numeric_limits<double>::infinity();
@@ -69,29 +48,14 @@ TEST(ParseDecimal, GrammarRoundingAndRange) {
     bool words;
     std::optional<double> value;
   } cases[] = {
-      {"1e-3", false, 0.001},
-      {"+5", false, 5.0},
-      {".5", false, 0.5},
-      {"1.", false, 1.0},
-      {"2.5E+10", false, 2.5e10},
-      {"0.1", false, 0.1},
-      {"1e400", false, inf},
-      {"-1e400", false, -inf},
-      {"1e-400", false, 0.0},
-      {"1.7976931348623157e308", false, 1.7976931348623157e308},
-      {"inf", false, std::nullopt},
-      {"-Infinity", true, -inf},
-      {"INF", true, inf},
-      {"infinit", true, std::nullopt},
-      {"", false, std::nullopt},
-      {".", false, std::nullopt},
-      {"-", false, std::nullopt},
-      {"1e", false, std::nullopt},
-      {"1e+", false, std::nullopt},
-      {"1.2.3", false, std::nullopt},
-      {" 1", false, std::nullopt},
-      {"0x10", false, std::nullopt},
-      {"1_000", false, std::nullopt},
+      {"1e-3", false, 0.001}, {"+5", false, 5.0}, {".5", false, 0.5}, {"1.", false, 1.0},
+      {"2.5E+10", false, 2.5e10}, {"0.1", false, 0.1}, {"1e400", false, inf},
+      {"-1e400", false, -inf}, {"1e-400", false, 0.0},
+      {"1.7976931348623157e308", false, 1.7976931348623157e308}, {"inf", false, std::nullopt},
+      {"-Infinity", true, -inf}, {"INF", true, inf}, {"infinit", true, std::nullopt},
+      {"", false, std::nullopt}, {".", false, std::nullopt}, {"-", false, std::nullopt},
+      {"1e", false, std::nullopt}, {"1e+", false, std::nullopt}, {"1.2.3", false, std::nullopt},
+      {" 1", false, std::nullopt}, {"0x10", false, std::nullopt}, {"1_000", false, std::nullopt},
       {"++1", false, std::nullopt},
   };
   for (const auto& c : cases) {
