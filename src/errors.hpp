@@ -63,7 +63,9 @@ class QudimError {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
+  // By reference, so that returning a local moves it in once, not twice.
+  Result(const T& value) : v_(std::in_place_index<0>, value) {}
+  Result(T&& value) : v_(std::in_place_index<0>, std::move(value)) {}
   Result(QudimError error) : v_(std::in_place_index<1>, std::move(error)) {}
 
   bool ok() const noexcept { return v_.index() == 0; }

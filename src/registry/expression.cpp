@@ -1,6 +1,9 @@
 // Unit expressions ("km/h", "kg*m**2/s**2") parsed into maps of spellings to
 // exponents, with a bounded memo of recent texts.
-#include "registry/registry_impl.hpp"  // UnitRegistry::Impl, take_exponent
+#include <utility>  // std::move
+
+#include "registry/group_walker.hpp"   // walk_groups, fold_group
+#include "registry/registry_impl.hpp"  // UnitRegistry::Impl
 #include "text_util.hpp"               // trim
 
 namespace qudim {
@@ -13,95 +16,37 @@ constexpr std::size_t kParseMemoCapacity = 512;
 /// a lot of memory.
 constexpr std::size_t kParseMemoMaxKeyBytes = 1024;
 
-}  // namespace
-
-Result<UnitsContainer> eval_unit_expr_tokens(const UnitRegistry& registry,
-                                             const std::vector<RelToken>& tokens) {
-  return eval_unit_expr(*registry.impl_, tokens);
-}
-
-Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
-                                      const std::vector<RelToken>& tokens) {
-  using Kind = RelToken::Kind;
+/// What the operands of a unit expression mean: each unit word enters the
+/// map under its spelling, and numbers carry no unit ("1/s", "1000 m").
+struct ExpressionGrammar {
+  using Acc = UnitsContainer;
   using Op = RelToken::OpCode;
+  static constexpr bool kNumbersAreOperands = false;
 
-  // Same explicit group stack as relation evaluation: opening a group saves
-  // the enclosing accumulator (only when non-empty), operator and sign. A
-  // group under "/" is accumulated with its exponents negated (sign -1), so
-  // closing it needs no pass over its entries; negation is exact, so the
-  // sums are those of negating afterwards.
-  struct Frame {
-    Op op;
-    bool saved;
-    double sign;
-  };
-  Op c = Op::Mul;
-  double sign = 1.0;
-  UnitsContainer acc;
-  std::vector<Frame> frames;
-  std::vector<UnitsContainer> saved;
+  const UnitRegistry::Impl& impl;
 
-  const auto close_group = [&](double e) {
-    const Frame frame = frames.back();
-    frames.pop_back();
-    UnitsContainer inner = std::move(acc);
-    acc = UnitsContainer();
-    if (frame.saved) {
-      acc = std::move(saved.back());
-      saved.pop_back();
-    }
-    c = frame.op;
-    sign = frame.sign;
-    if (c == Op::Pow) return;
-    detail::fold_group(acc, std::move(inner), e);
-  };
+  static bool is_empty(const UnitsContainer& group) noexcept { return group.empty(); }
 
-  const std::size_t n = tokens.size();
-  for (std::size_t i = 0;; ++i) {
-    if (i >= n) {
-      if (frames.empty()) break;
-      close_group(1.0);  // a missing ")" closes at the end
-      continue;
+  bool name(UnitsContainer& acc, std::string_view word, Op c, double, double power) const {
+    // A registered spelling becomes its canonical name; a prefixed one
+    // stays as written ("km"), the later stages resolve it.
+    std::string_view key = word;
+    if (const std::string* canonical = impl.find_spelling(word)) {
+      key = *canonical;
+    } else {
+      double factor = 1.0;
+      if (impl.strip_prefix(word, factor) == nullptr) return false;
     }
-    const RelToken& t = tokens[i];
-    switch (t.kind) {
-      case Kind::Op:
-        c = t.op;
-        break;
-      case Kind::Number:
-        break;  // numbers carry no unit ("1/s", "1000 m"); only exponents count
-      case Kind::Name: {
-        // A registered spelling becomes its canonical name; a prefixed one
-        // stays as written ("km"), the later stages resolve it.
-        std::string_view key = t.name;
-        if (const std::string* canonical = impl.find_spelling(t.name)) {
-          key = *canonical;
-        } else {
-          double factor = 1.0;
-          if (impl.strip_prefix(t.name, factor) == nullptr) {
-            return QudimError::undefined_unit(t.name);
-          }
-        }
-        const double e = detail::take_exponent(tokens, i);
-        if (c != Op::Pow) acc.add_in_place(key, sign * (c == Op::Mul ? e : -e));
-        break;
-      }
-      case Kind::LParen: {
-        const bool keep = !acc.empty();
-        if (keep) saved.push_back(std::move(acc));
-        frames.push_back(Frame{c, keep, sign});
-        if (c == Op::Div) sign = -sign;
-        c = Op::Mul;
-        acc = UnitsContainer();
-        break;
-      }
-      case Kind::RParen:
-        if (!frames.empty()) close_group(detail::take_exponent(tokens, i));  // else stray: ignored
-        break;
-    }
+    if (c != Op::Pow) acc.add_in_place(key, power);
+    return true;
   }
-  return acc;
-}
+
+  static void fold(UnitsContainer& outer, UnitsContainer&& group, Op, double e) {
+    detail::fold_group(outer, std::move(group), e);
+  }
+};
+
+}  // namespace
 
 Result<const UnitsContainer*> UnitRegistry::parse_unit_expr_ref(std::string_view text,
                                                                 UnitsContainer& scratch) {
@@ -118,7 +63,8 @@ Result<const UnitsContainer*> UnitRegistry::parse_unit_expr_ref(std::string_view
   if (!memo.empty()) {
     if (const auto it = memo.find(trimmed); it != memo.end()) return &it->second;
   }
-  Result<UnitsContainer> parsed = eval_unit_expr(*impl_, tokenize_relation(trimmed));
+  Result<UnitsContainer> parsed =
+      detail::walk_groups(ExpressionGrammar{*impl_}, tokenize_relation(trimmed));
   if (!parsed) return parsed.take_error();
   if (trimmed.size() <= kParseMemoMaxKeyBytes) {
     if (shared != nullptr) {

@@ -73,10 +73,6 @@ class UnitRegistry;
 Result<UnitInfo> eval_relation_tokens(const UnitRegistry& registry,
                                       const std::vector<RelToken>& tokens);
 
-/// Turns unit-expression tokens into a map of spellings to exponents.
-Result<UnitsContainer> eval_unit_expr_tokens(const UnitRegistry& registry,
-                                             const std::vector<RelToken>& tokens);
-
 class UnitRegistry {
  public:
   /// A complete registry of the built-in definitions. Cheap after the first
@@ -153,8 +149,6 @@ class UnitRegistry {
 
  private:
   friend Result<UnitInfo> eval_relation_tokens(const UnitRegistry&, const std::vector<RelToken>&);
-  friend Result<UnitsContainer> eval_unit_expr_tokens(const UnitRegistry&,
-                                                      const std::vector<RelToken>&);
   explicit UnitRegistry(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };

@@ -10,7 +10,7 @@
 #include <unordered_map>  // std::unordered_map
 #include <vector>         // std::vector
 
-#include "registry/registry.hpp"           // UnitRegistry, UnitEntry, PrefixEntry, UnitInfo, RelToken
+#include "registry/registry.hpp"  // UnitRegistry, UnitEntry, PrefixEntry, UnitInfo, RelToken
 #include "registry/shared_parse_memo.hpp"  // detail::SharedParseMemo
 
 namespace qudim {
@@ -68,44 +68,6 @@ inline void assign(StringMap<std::string>& map, std::string_view key, std::strin
   }
 }
 
-/// The exponent written right after the operand at tokens[i] ("** 2", "^-1"):
-/// consumes the two tokens and returns the number, or returns 1.0. Only a
-/// plain number counts as an exponent.
-inline double take_exponent(const std::vector<RelToken>& tokens, std::size_t& i) noexcept {
-  if (i + 2 < tokens.size() && tokens[i + 1].kind == RelToken::Kind::Op &&
-      tokens[i + 1].op == RelToken::OpCode::Pow && tokens[i + 2].kind == RelToken::Kind::Number) {
-    i += 2;
-    return tokens[i].number;
-  }
-  return 1.0;
-}
-
-/// Folds a closed group's map into the enclosing one: outer = outer * inner
-/// ** e, with the group's sign already in inner. Whichever map is smaller is
-/// walked (the larger taken over whole), so deeply nested groups of many
-/// names cost time in proportion to their text.
-inline void fold_group(UnitsContainer& outer, UnitsContainer&& inner, double e) {
-  if (e != 1.0) {
-    outer.mul_in_place(inner, e);
-  } else if (outer.empty()) {
-    outer = std::move(inner);
-  } else if (outer.size() < inner.size()) {
-    inner.merge_front(outer);
-    outer = std::move(inner);
-  } else {
-    outer.mul_in_place(inner, 1.0);
-  }
-}
-
-/// True for "[...]": a dimension reference inside a relation.
-inline bool is_dimension_name(std::string_view name) noexcept {
-  return !name.empty() && name.front() == '[' && name.back() == ']';
-}
-
-}  // namespace detail
-
-namespace detail {
-
 /// What the memo keeps per spelling: its UnitInfo, and the offset of its
 /// unit when the spelling is registered (a prefixed spelling has none).
 struct CachedUnit : UnitInfo {
@@ -145,8 +107,7 @@ struct UnitRegistry::Impl {
     return detail::find_layered(own.prefixes, base ? &base->prefixes : nullptr, name);
   }
   const std::string* find_prefix_spelling(std::string_view spelling) const noexcept {
-    return detail::find_layered(own.prefix_lookup, base ? &base->prefix_lookup : nullptr,
-                                spelling);
+    return detail::find_layered(own.prefix_lookup, base ? &base->prefix_lookup : nullptr, spelling);
   }
   const std::vector<std::size_t>& prefix_lengths() const noexcept {
     return (own.prefixes.empty() && base) ? base->prefix_lengths : own.prefix_lengths;
@@ -170,9 +131,6 @@ struct UnitRegistry::Impl {
 
 /// eval_relation_tokens over the layout directly.
 Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl, const std::vector<RelToken>& tokens);
-/// eval_unit_expr_tokens over the layout directly.
-Result<UnitsContainer> eval_unit_expr(const UnitRegistry::Impl& impl,
-                                      const std::vector<RelToken>& tokens);
 
 /// Builds a complete layer from a main text and the constants text it imports.
 detail::Layer build_layer(std::string_view main_text, std::string_view constants_text);

@@ -1,10 +1,12 @@
 // The tokenizer shared by relations and unit expressions, and the evaluator
 // that reduces a unit definition's relation to factor, root units and
 // dimensionality.
-#include <cmath>  // std::pow
+#include <cmath>    // std::pow
+#include <utility>  // std::move
 
 #include "number_text.hpp"             // parse_decimal
-#include "registry/registry_impl.hpp"  // UnitRegistry::Impl, take_exponent
+#include "registry/group_walker.hpp"   // walk_groups, fold_group
+#include "registry/registry_impl.hpp"  // UnitRegistry::Impl
 #include "text_util.hpp"               // trim
 
 namespace qudim {
@@ -12,6 +14,11 @@ namespace qudim {
 namespace {
 
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+/// True for "[...]": a dimension reference inside a relation.
+bool is_dimension_name(std::string_view name) noexcept {
+  return !name.empty() && name.front() == '[' && name.back() == ']';
+}
 
 bool ends_name(char c) noexcept {
   return c == ' ' || c == '\t' || c == '(' || c == ')' || c == '*' || c == '/' || c == '^';
@@ -99,6 +106,58 @@ void scan_tokens(std::string_view text, Emit&& emit) {
   }
 }
 
+/// What the operands of a relation mean: numbers and units scale the
+/// factor, units multiply their root units and dimensionality in, and
+/// "[dimension]" names multiply the dimensionality alone.
+struct RelationGrammar {
+  using Acc = UnitInfo;
+  using Op = RelToken::OpCode;
+  static constexpr bool kNumbersAreOperands = true;
+
+  const UnitRegistry::Impl& impl;
+
+  static bool is_empty(const UnitInfo& g) noexcept {
+    return g.factor == 1.0 && g.root_units.empty() && g.dimensionality.empty();
+  }
+
+  static void number(UnitInfo& g, Op c, double number, double e) {
+    const double v = e == 1.0 ? number : std::pow(number, e);
+    if (c == Op::Mul) {
+      g.factor *= v;
+    } else if (c == Op::Div) {
+      g.factor /= v;
+    } else {
+      g.factor = std::pow(g.factor, v);
+    }
+  }
+
+  bool name(UnitInfo& g, std::string_view word, Op c, double e, double power) const {
+    if (is_dimension_name(word)) {
+      if (c != Op::Pow) g.dimensionality.add_in_place(word, power);
+      return true;
+    }
+    double fu = 1.0;
+    const UnitEntry* entry = impl.resolve_entry(word, fu);
+    if (entry == nullptr) return false;
+    const double scale = e == 1.0 ? fu : std::pow(fu, e);
+    if (c == Op::Pow) {
+      g.factor = std::pow(g.factor, scale);
+      return true;
+    }
+    g.factor = c == Op::Mul ? g.factor * scale : g.factor / scale;
+    g.root_units.mul_in_place(entry->root_units, power);
+    g.dimensionality.mul_in_place(entry->dimensionality, power);
+    return true;
+  }
+
+  static void fold(UnitInfo& outer, UnitInfo&& group, Op c, double e) {
+    const double scale = e == 1.0 ? group.factor : std::pow(group.factor, e);
+    outer.factor = c == Op::Mul ? outer.factor * scale : outer.factor / scale;
+    detail::fold_group(outer.root_units, std::move(group.root_units), e);
+    detail::fold_group(outer.dimensionality, std::move(group.dimensionality), e);
+  }
+};
+
 }  // namespace
 
 std::vector<RelToken> tokenize_relation(std::string_view text) {
@@ -107,10 +166,10 @@ std::vector<RelToken> tokenize_relation(std::string_view text) {
   scan_tokens(text, [&](RelToken::Kind, RelToken::OpCode, double, std::string_view) { ++count; });
   std::vector<RelToken> out;
   out.reserve(count);
-  scan_tokens(text, [&](RelToken::Kind kind, RelToken::OpCode op, double number,
-                        std::string_view name) {
-    out.push_back(RelToken{kind, op, number, std::string(name)});
-  });
+  scan_tokens(text,
+              [&](RelToken::Kind kind, RelToken::OpCode op, double number, std::string_view name) {
+                out.push_back(RelToken{kind, op, number, std::string(name)});
+              });
   return out;
 }
 
@@ -121,108 +180,7 @@ Result<UnitInfo> eval_relation_tokens(const UnitRegistry& registry,
 
 Result<UnitInfo> eval_relation(const UnitRegistry::Impl& impl,
                                const std::vector<RelToken>& tokens) {
-  using Kind = RelToken::Kind;
-  using Op = RelToken::OpCode;
-
-  // Groups are evaluated with an explicit stack: opening one saves the
-  // enclosing state and starts afresh; its closing parenthesis (or the end
-  // of the list) folds the group into the restored state. Enclosing
-  // containers are saved only when non-empty, so deep nesting stays small.
-  // As in eval_unit_expr, a group under "/" accumulates its maps negated.
-  struct Frame {
-    double factor;
-    Op op;
-    bool saved;
-    double sign;
-  };
-  double f = 1.0;
-  Op c = Op::Mul;
-  double sign = 1.0;
-  UnitsContainer roots;
-  UnitsContainer dims;
-  std::vector<Frame> frames;
-  std::vector<std::pair<UnitsContainer, UnitsContainer>> saved;
-
-  const auto close_group = [&](double e) {
-    const Frame frame = frames.back();
-    frames.pop_back();
-    const double fg = f;
-    UnitsContainer group_roots = std::move(roots);
-    UnitsContainer group_dims = std::move(dims);
-    roots = UnitsContainer();
-    dims = UnitsContainer();
-    if (frame.saved) {
-      roots = std::move(saved.back().first);
-      dims = std::move(saved.back().second);
-      saved.pop_back();
-    }
-    f = frame.factor;
-    c = frame.op;
-    sign = frame.sign;
-    if (c == Op::Pow) return;  // a group raised to nothing is dropped
-    const double scale = e == 1.0 ? fg : std::pow(fg, e);
-    f = c == Op::Mul ? f * scale : f / scale;
-    detail::fold_group(roots, std::move(group_roots), e);
-    detail::fold_group(dims, std::move(group_dims), e);
-  };
-
-  const std::size_t n = tokens.size();
-  for (std::size_t i = 0;; ++i) {
-    if (i >= n) {
-      if (frames.empty()) break;
-      close_group(1.0);  // a missing ")" closes at the end
-      continue;
-    }
-    const RelToken& t = tokens[i];
-    switch (t.kind) {
-      case Kind::Op:
-        c = t.op;  // stays in force for every following operand
-        break;
-      case Kind::Number: {
-        const double e = detail::take_exponent(tokens, i);
-        const double v = e == 1.0 ? t.number : std::pow(t.number, e);
-        if (c == Op::Mul) f *= v;
-        else if (c == Op::Div) f /= v;
-        else f = std::pow(f, v);
-        break;
-      }
-      case Kind::Name: {
-        const double e = detail::take_exponent(tokens, i);
-        if (detail::is_dimension_name(t.name)) {
-          if (c != Op::Pow) dims.add_in_place(t.name, sign * (c == Op::Mul ? e : -e));
-          break;
-        }
-        double fu = 1.0;
-        const UnitEntry* entry = impl.resolve_entry(t.name, fu);
-        if (entry == nullptr) return QudimError::undefined_unit(t.name);
-        const double scale = e == 1.0 ? fu : std::pow(fu, e);
-        if (c == Op::Pow) {
-          f = std::pow(f, scale);
-          break;
-        }
-        const double power = sign * (c == Op::Mul ? e : -e);
-        f = c == Op::Mul ? f * scale : f / scale;
-        roots.mul_in_place(entry->root_units, power);
-        dims.mul_in_place(entry->dimensionality, power);
-        break;
-      }
-      case Kind::LParen: {
-        const bool keep = !roots.empty() || !dims.empty();
-        if (keep) saved.emplace_back(std::move(roots), std::move(dims));
-        frames.push_back(Frame{f, c, keep, sign});
-        if (c == Op::Div) sign = -sign;
-        f = 1.0;
-        c = Op::Mul;
-        roots = UnitsContainer();
-        dims = UnitsContainer();
-        break;
-      }
-      case Kind::RParen:
-        if (!frames.empty()) close_group(detail::take_exponent(tokens, i));  // else stray: ignored
-        break;
-    }
-  }
-  return UnitInfo{f, std::move(roots), std::move(dims)};
+  return detail::walk_groups(RelationGrammar{impl}, tokens);
 }
 
 }  // namespace qudim
