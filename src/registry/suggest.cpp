@@ -226,6 +226,7 @@ struct Head {
 void word_hints(const UnitRegistry& reg, std::string_view word, int base,
                 std::vector<Hint>& hints) {
   const std::size_t n = word.size();
+  if (n == 0 || n > kMaxNameBytes) return;
   const int edits = allowed_edits(n);
 
   // A plural or abbreviation ending on a known spelling ("mins", "hrs.").
@@ -252,11 +253,18 @@ void word_hints(const UnitRegistry& reg, std::string_view word, int base,
   // A prefix, perhaps in the wrong case, in front of a near miss ("KM").
   std::vector<Head> heads;
   for (const std::string_view prefix : reg.prefix_spellings()) {
-    if (prefix.empty() || prefix.size() >= n || heads.size() == kMaxHeads) continue;
+    if (prefix.empty() || prefix.size() >= n) continue;
     const std::string_view head = word.substr(0, prefix.size());
     if (!equal_folded(head, prefix)) continue;
     heads.push_back({prefix, word.substr(prefix.size())});
   }
+  // Longest prefixes first, and a fixed order among equals, so which heads
+  // survive the cap never depends on the maps' iteration order.
+  std::sort(heads.begin(), heads.end(), [](const Head& a, const Head& b) {
+    return a.prefix.size() != b.prefix.size() ? a.prefix.size() > b.prefix.size()
+                                              : a.prefix < b.prefix;
+  });
+  if (heads.size() > kMaxHeads) heads.resize(kMaxHeads);
 
   // One pass over every spelling serves the word, its stems and its heads.
   const std::uint64_t word_set = char_set(word);
