@@ -182,30 +182,4 @@ bool extract_quantity(PyObject* obj, std::optional<QuantityCopy>& out) {
   return true;
 }
 
-SharedBorrow::SharedBorrow(PyQuantity* q) : q_(q) {
-  if (q->borrow < 0) {
-    PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
-    q_ = nullptr;
-  } else {
-    ++q->borrow;
-  }
-}
-
-SharedBorrow::~SharedBorrow() {
-  if (q_ != nullptr) --q_->borrow;
-}
-
-ExclusiveBorrow::ExclusiveBorrow(PyQuantity* q) : q_(q) {
-  if (q->borrow != 0) {
-    PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
-    q_ = nullptr;
-  } else {
-    q->borrow = -1;
-  }
-}
-
-ExclusiveBorrow::~ExclusiveBorrow() {
-  if (q_ != nullptr) q_->borrow = 0;
-}
-
 }  // namespace qudim::py

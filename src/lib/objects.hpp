@@ -125,29 +125,34 @@ struct QuantityCopy {
 /// "'{type}' object cannot be converted to 'Quantity'".
 bool extract_quantity(PyObject* obj, std::optional<QuantityCopy>& out);
 
-/// RAII shared access to a quantity's record; check ok() after construction
-/// (false with RuntimeError "Already mutably borrowed" set).
-class SharedBorrow {
+/// RAII access to a quantity's record for one member: shared for readers,
+/// exclusive for the in-place methods. Check ok() after construction: false
+/// with RuntimeError "Already mutably borrowed" (shared access wanted while
+/// exclusive access is held) or "Already borrowed" (exclusive access wanted
+/// while any is held).
+template <bool Exclusive>
+class Borrow {
  public:
-  explicit SharedBorrow(PyQuantity* q);
-  ~SharedBorrow();
+  explicit Borrow(PyQuantity* q) : q_(q) {
+    if (Exclusive ? q->borrow != 0 : q->borrow < 0) {
+      PyErr_SetString(PyExc_RuntimeError, Exclusive ? "Already borrowed" : "Already mutably borrowed");
+      q_ = nullptr;
+    } else {
+      q->borrow = Exclusive ? -1 : q->borrow + 1;
+    }
+  }
+  Borrow(const Borrow&) = delete;
+  Borrow& operator=(const Borrow&) = delete;
+  ~Borrow() {
+    if (q_ != nullptr) q_->borrow = Exclusive ? 0 : q_->borrow - 1;
+  }
   bool ok() const { return q_ != nullptr; }
 
  private:
   PyQuantity* q_;
 };
-
-/// RAII exclusive access (for in-place methods); ok() false with
-/// RuntimeError "Already borrowed" set when any access is held.
-class ExclusiveBorrow {
- public:
-  explicit ExclusiveBorrow(PyQuantity* q);
-  ~ExclusiveBorrow();
-  bool ok() const { return q_ != nullptr; }
-
- private:
-  PyQuantity* q_;
-};
+using SharedBorrow = Borrow<false>;
+using ExclusiveBorrow = Borrow<true>;
 
 /// A handle to a fresh core registry (its failure to allocate is thrown, for
 /// the entry adapter to report).

@@ -8,32 +8,13 @@ PyObject* str_of(std::string_view text) {
 }
 
 PyObject* str_list(const std::vector<std::string>& items) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
-  if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* s = str_of(items[i]);
-    if (s == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), s);
-  }
-  return list;
+  return list_of(items, [](const std::string& item) { return str_of(item); });
 }
 
 PyObject* unit_items(const UnitsContainer& units) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(units.size()));
-  if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const UnitsContainer::Entry& e = units[i];
-    PyObject* item = Py_BuildValue("(s#d)", e.name.data(), static_cast<Py_ssize_t>(e.name.size()), e.exponent);
-    if (item == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-  }
-  return list;
+  return list_of(units, [](const UnitsContainer::Entry& e) {
+    return Py_BuildValue("(Nd)", str_of(e.name), e.exponent);
+  });
 }
 
 }  // namespace qudim::py

@@ -72,6 +72,26 @@ auto parsed(UnitRegistry& reg, std::string_view text) {
   return with_units(reg, text, [&](const UnitsContainer& units) { return MapQuery(reg, units); });
 }
 
+/// The shape of the methods taking two unit texts: bind both, parse them
+/// and run Query(registry, units1, units2) under the lock, then build.
+template <const Signature& Sig, auto Query, auto Build>
+PyObject* two_units_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
+  PyObject* a[2];
+  if (!bind_args(Sig, args, nargs, kwnames, a)) return nullptr;
+  std::string_view text1, text2;
+  if (!extract_str(a[0], Sig.names[0], text1) || !extract_str(a[1], Sig.names[1], text2)) {
+    return nullptr;
+  }
+  auto result = locked(handle_of(self), [&](UnitRegistry& reg) {
+    return with_two_units(reg, text1, text2, [&](const UnitsContainer& units1, const UnitsContainer& units2) {
+      return Query(reg, units1, units2);
+    });
+  });
+  if (!result) return to_py_err(result.error());
+  return Build(std::move(*result));
+}
+
 /// The quantity a value and optional unit text make in this registry.
 PyObject* number_quantity(PyObject* self, double value, std::optional<std::string_view> units) {
   return quantity_of_text(value, units.value_or("dimensionless"), handle_of(self));
@@ -135,11 +155,27 @@ Result<std::vector<std::array<std::string, 3>>> name_splits(UnitRegistry& reg,
   return reg.parse_prefix_and_unit(name);
 }
 
+Result<double> conversion_factor(UnitRegistry& reg, const UnitsContainer& src,
+                                 const UnitsContainer& dst) {
+  return reg.get_conversion_factor(src, dst);
+}
+
+Result<bool> same_dimensionality(UnitRegistry& reg, const UnitsContainer& units1,
+                                 const UnitsContainer& units2) {
+  Result<UnitsContainer> dims1 = reg.get_dimensionality(units1);
+  if (!dims1) return dims1.take_error();
+  Result<UnitsContainer> dims2 = reg.get_dimensionality(units2);
+  if (!dims2) return dims2.take_error();
+  return *dims1 == *dims2;
+}
+
 PyObject* unit_result(PyObject* self, UnitsContainer&& units) {
   return make_unit(std::move(units), handle_of(self));
 }
 
 PyObject* text_result(PyObject*, std::string&& text) { return str_of(text); }
+
+PyObject* bool_result(bool value) { return PyBool_FromLong(value); }
 
 PyObject* dimensionality_result(PyObject*, UnitsContainer&& dims) {
   return str_of(dims.to_string());
@@ -156,18 +192,9 @@ PyObject* root_text_result(PyObject*, std::pair<double, std::string>&& root) {
 }
 
 PyObject* splits_result(PyObject*, std::vector<std::array<std::string, 3>>&& splits) {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(splits.size()));
-  if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < splits.size(); ++i) {
-    const auto& s = splits[i];
-    PyObject* item = Py_BuildValue("(NNN)", str_of(s[0]), str_of(s[1]), str_of(s[2]));
-    if (item == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-  }
-  return list;
+  return list_of(splits, [](const std::array<std::string, 3>& s) {
+    return Py_BuildValue("(NNN)", str_of(s[0]), str_of(s[1]), str_of(s[2]));
+  });
 }
 
 // ---- constructor, attributes, protocol slots ----
@@ -383,43 +410,8 @@ PyObject* registry_apply_definitions(PyObject* self, PyObject* const* args, Py_s
 
 const char* const kFactorParams[] = {"src", "dst"};
 const Signature kConversionFactorSig{"UnitRegistry._get_conversion_factor()", kFactorParams, 2, 2};
-
-PyObject* registry_get_conversion_factor(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                         PyObject* kwnames) {
-  PyObject* a[2];
-  if (!bind_args(kConversionFactorSig, args, nargs, kwnames, a)) return nullptr;
-  std::string_view src, dst;
-  if (!extract_str(a[0], "src", src) || !extract_str(a[1], "dst", dst)) return nullptr;
-  const Result<double> r = locked(handle_of(self), [&](UnitRegistry& reg) {
-    return with_two_units(reg, src, dst, [&](const UnitsContainer& s, const UnitsContainer& d) {
-      return reg.get_conversion_factor(s, d);
-    });
-  });
-  if (!r) return to_py_err(r.error());
-  return PyFloat_FromDouble(*r);
-}
-
 const char* const kCompatibleParams[] = {"unit1", "unit2"};
 const Signature kIsCompatibleSig{"UnitRegistry.is_compatible_with()", kCompatibleParams, 2, 2};
-
-PyObject* registry_is_compatible_with(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) {
-  PyObject* a[2];
-  if (!bind_args(kIsCompatibleSig, args, nargs, kwnames, a)) return nullptr;
-  std::string_view u1, u2;
-  if (!extract_str(a[0], "unit1", u1) || !extract_str(a[1], "unit2", u2)) return nullptr;
-  const Result<bool> r = locked(handle_of(self), [&](UnitRegistry& reg) {
-    return with_two_units(reg, u1, u2, [&](const UnitsContainer& p1, const UnitsContainer& p2) -> Result<bool> {
-      Result<UnitsContainer> d1 = reg.get_dimensionality(p1);
-      if (!d1) return d1.take_error();
-      Result<UnitsContainer> d2 = reg.get_dimensionality(p2);
-      if (!d2) return d2.take_error();
-      return *d1 == *d2;
-    });
-  });
-  if (!r) return to_py_err(r.error());
-  return PyBool_FromLong(*r);
-}
 
 const Signature kPrefixesSig{"UnitRegistry._get_prefixes()", kNoParams, 0, 0};
 
@@ -428,17 +420,9 @@ PyObject* registry_get_prefixes(PyObject* self, PyObject* const* args, Py_ssize_
   if (!bind_no_args(kPrefixesSig, args, nargs, kwnames)) return nullptr;
   const std::vector<std::pair<std::string, double>> prefixes =
       locked(handle_of(self), [](UnitRegistry& reg) { return reg.prefix_list(); });
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(prefixes.size()));
-  if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < prefixes.size(); ++i) {
-    PyObject* item = Py_BuildValue("(Nd)", str_of(prefixes[i].first), prefixes[i].second);
-    if (item == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-  }
-  return list;
+  return list_of(prefixes, [](const std::pair<std::string, double>& prefix) {
+    return Py_BuildValue("(Nd)", str_of(prefix.first), prefix.second);
+  });
 }
 
 const char* const kUnitParams[] = {"unit"};
@@ -516,8 +500,8 @@ PyMethodDef registry_methods[] = {
         "load_definitions", registry_load_definitions__doc__),
     fastcall_method<text_method<kCompatibleUnitsSig, parsed<compatible_names>, names_result>>(
         "get_compatible_units", registry_get_compatible_units__doc__),
-    fastcall_method<registry_get_conversion_factor>("_get_conversion_factor",
-                                                    registry_get_conversion_factor__doc__),
+    fastcall_method<two_units_method<kConversionFactorSig, conversion_factor, PyFloat_FromDouble>>(
+        "_get_conversion_factor", registry_get_conversion_factor__doc__),
     fastcall_method<text_method<kRootUnitsTextSig, parsed<root_units_text>, root_text_result>>(
         "_get_root_units", registry_root_units_text__doc__),
     fastcall_method<text_method<kDimensionalityTextSig, parsed<dimensionality>, dimensionality_result>>(
@@ -535,8 +519,8 @@ PyMethodDef registry_methods[] = {
         "get_name", registry_get_name__doc__),
     fastcall_method<text_method<kGetSymbolSig, symbol, text_result>>(
         "get_symbol", registry_get_symbol__doc__),
-    fastcall_method<registry_is_compatible_with>("is_compatible_with",
-                                                 registry_is_compatible_with__doc__),
+    fastcall_method<two_units_method<kIsCompatibleSig, same_dimensionality, bool_result>>(
+        "is_compatible_with", registry_is_compatible_with__doc__),
     fastcall_method<text_method<kParseUnitNameSig, name_splits, splits_result>>(
         "parse_unit_name", registry_parse_unit_name__doc__),
     {nullptr, nullptr, 0, nullptr},
