@@ -1,4 +1,4 @@
-// Dimensional compatibility of a unit map with a Python argument.
+// The argument of is_compatible_with, sorted into the kind it counts as.
 #include "lib/compatibility.hpp"
 
 #include "lib/objects.hpp"  // is_quantity, is_unit
@@ -22,31 +22,6 @@ bool classify_compat_arg(PyObject* other, bool for_quantity, CompatArg& out) {
     out.kind = for_quantity ? CompatArg::Kind::Plain : CompatArg::Kind::Never;
   }
   return true;
-}
-
-Result<bool> units_compatible(UnitRegistry& registry, const UnitsContainer& units,
-                              const CompatArg& other) {
-  Result<UnitsContainer> dims = registry.get_dimensionality(units);
-  if (!dims) return dims.take_error();
-  switch (other.kind) {
-    case CompatArg::Kind::Plain:
-      return dims->empty();
-    case CompatArg::Kind::Never:
-      return false;
-    case CompatArg::Kind::Units: {
-      Result<UnitsContainer> other_dims = registry.get_dimensionality(other.units);
-      if (!other_dims) return other_dims.take_error();
-      return *dims == *other_dims;
-    }
-    case CompatArg::Kind::Text: {
-      Result<UnitsContainer> parsed = registry.parse_unit_expr(other.text);
-      if (!parsed) return parsed.take_error();
-      Result<UnitsContainer> other_dims = registry.get_dimensionality(*parsed);
-      if (!other_dims) return other_dims.take_error();
-      return *dims == *other_dims;
-    }
-  }
-  return false;
 }
 
 }  // namespace qudim::py

@@ -11,7 +11,31 @@
 
 namespace qudim::py {
 
-#define QUDIM_FASTCALL(name) PyObject* name(QUDIM_FASTCALL_PARAMS)
+/// The float protocol with exact floats and ints taken directly, so ordinary
+/// operands never allocate a temporary float. False with the conversion's
+/// own error set (OverflowError, TypeError, ...).
+inline bool number_value(PyObject* o, double& x) {
+  if (PyFloat_CheckExact(o)) {
+    x = PyFloat_AS_DOUBLE(o);
+    return true;
+  }
+  x = PyLong_CheckExact(o) ? PyLong_AsDouble(o) : PyFloat_AsDouble(o);
+  return !(x == -1.0 && PyErr_Occurred());
+}
+
+/// After a failed operand conversion: clears an ordinary Exception, so the
+/// operator can answer with its own TypeError, False or NotImplemented, and
+/// returns true (also when nothing is pending). KeyboardInterrupt,
+/// SystemExit and MemoryError are no answer about the operand: they stay
+/// pending and the result is false.
+inline bool forgive_conversion_error() {
+  if (!PyErr_Occurred()) return true;
+  if (!PyErr_ExceptionMatches(PyExc_Exception) || PyErr_ExceptionMatches(PyExc_MemoryError)) {
+    return false;
+  }
+  PyErr_Clear();
+  return true;
+}
 
 // quantity.cpp: construction, basic properties, truth value.
 PyObject* quantity_new(PyTypeObject* type, PyObject* args, PyObject* kwargs);
@@ -22,19 +46,27 @@ PyObject* quantity_get_registry(PyObject* self, void*);
 int quantity_bool(PyObject* self);
 /// A new quantity in handle's registry from src: the same magnitude and units,
 /// or, with units given, converted into them (offsets included) there.
-PyObject* rebind_quantity(PyQuantity* src, std::optional<std::string_view> units, const RegistryHandle& handle);
+PyObject* rebind_quantity(PyQuantity* src, std::optional<std::string_view> units,
+                          const RegistryHandle& handle);
 
 // quantity_convert.cpp: conversion methods.
-QUDIM_FASTCALL(quantity_to);
-QUDIM_FASTCALL(quantity_ito);
-QUDIM_FASTCALL(quantity_m_as);
-QUDIM_FASTCALL(quantity_to_base_units);
-QUDIM_FASTCALL(quantity_ito_base_units);
-QUDIM_FASTCALL(quantity_to_unprefixed);
-QUDIM_FASTCALL(quantity_ito_unprefixed);
-QUDIM_FASTCALL(quantity_to_compact);
-QUDIM_FASTCALL(quantity_to_preferred);
-QUDIM_FASTCALL(quantity_ito_preferred);
+PyObject* quantity_to(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* quantity_ito(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* quantity_m_as(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* quantity_to_base_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames);
+PyObject* quantity_ito_base_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames);
+PyObject* quantity_to_unprefixed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames);
+PyObject* quantity_ito_unprefixed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames);
+PyObject* quantity_to_compact(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames);
+PyObject* quantity_to_preferred(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames);
+PyObject* quantity_ito_preferred(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames);
 
 // quantity_text.cpp: text, tuple and pickle forms, copies, hash, numbers.
 PyObject* quantity_str(PyObject* self);
@@ -42,24 +74,38 @@ PyObject* quantity_repr(PyObject* self);
 Py_hash_t quantity_hash(PyObject* self);
 PyObject* quantity_float(PyObject* self);
 PyObject* quantity_int(PyObject* self);
-QUDIM_FASTCALL(quantity_format);
-QUDIM_FASTCALL(quantity_units_str);
-QUDIM_FASTCALL(quantity_units_dict);
-QUDIM_FASTCALL(quantity_to_tuple);
-QUDIM_FASTCALL(quantity_from_tuple);  // static method: self is nullptr
-QUDIM_FASTCALL(quantity_reduce);
-QUDIM_FASTCALL(quantity_copy);
-QUDIM_FASTCALL(quantity_deepcopy);
-QUDIM_FASTCALL(quantity_round);
+PyObject* quantity_format(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames);
+PyObject* quantity_units_str(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames);
+PyObject* quantity_units_dict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames);
+PyObject* quantity_to_tuple(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames);
+/// A static method: self is nullptr.
+PyObject* quantity_from_tuple(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames);
+PyObject* quantity_reduce(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames);
+PyObject* quantity_copy(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* quantity_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames);
+PyObject* quantity_round(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames);
 
 // quantity_queries.cpp: dimension questions and bridges to other types.
 PyObject* quantity_get_dimensionality(PyObject* self, void*);
 PyObject* quantity_get_dimensionless(PyObject* self, void*);
-QUDIM_FASTCALL(quantity_check);
-QUDIM_FASTCALL(quantity_compatible_units);
-QUDIM_FASTCALL(quantity_is_compatible_with);
-QUDIM_FASTCALL(quantity_to_timedelta);
-QUDIM_FASTCALL(quantity_plus_minus);
+PyObject* quantity_check(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames);
+PyObject* quantity_compatible_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                    PyObject* kwnames);
+PyObject* quantity_is_compatible_with(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames);
+PyObject* quantity_to_timedelta(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames);
+PyObject* quantity_plus_minus(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames);
 
 // quantity_arith.cpp: number slots.
 PyObject* quantity_add(PyObject* left, PyObject* right);
@@ -74,6 +120,7 @@ PyObject* quantity_absolute(PyObject* self);
 
 // quantity_compare.cpp: comparisons.
 PyObject* quantity_richcompare(PyObject* self, PyObject* other, int op);
-QUDIM_FASTCALL(quantity_compare);
+PyObject* quantity_compare(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames);
 
 }  // namespace qudim::py

@@ -8,30 +8,20 @@
 #include <cstdint>  // UINT32_MAX
 #include <utility>  // std::move
 
-#include "lib/errors_py.hpp"  // raise, dimensionality_error
-#include "lib/objects.hpp"    // PyQuantity, make_quantity, SharedBorrow
+#include "lib/entry.hpp"              // locked
+#include "lib/errors_py.hpp"          // raise, dimensionality_error
+#include "lib/objects.hpp"            // PyQuantity, make_quantity, SharedBorrow
+#include "quantity/quantity_ops.hpp"  // magnitude_in, number_joins
 
 namespace qudim::py {
 
 namespace {
 
-/// The float protocol with the exact float and int cases taken directly, so
-/// ordinary operands never allocate a temporary float. False with the
-/// conversion's own error set (OverflowError, TypeError, ...).
-inline bool number_value(PyObject* o, double& x) {
-  if (PyFloat_CheckExact(o)) {
-    x = PyFloat_AS_DOUBLE(o);
-    return true;
-  }
-  x = PyLong_CheckExact(o) ? PyLong_AsDouble(o) : PyFloat_AsDouble(o);
-  return !(x == -1.0 && PyErr_Occurred());
-}
-
-/// A plain-number operand; any conversion failure becomes TypeError(message).
+/// A plain-number operand; an ordinary conversion failure becomes
+/// TypeError(message).
 bool plain_operand(PyObject* o, double& x, const char* message) {
   if (number_value(o, x)) return true;
-  PyErr_Clear();
-  PyErr_SetString(PyExc_TypeError, message);
+  if (forgive_conversion_error()) PyErr_SetString(PyExc_TypeError, message);
   return false;
 }
 
@@ -58,15 +48,11 @@ PyObject* with_units(const PyQuantity* self, double magnitude, UnitsContainer&& 
 /// building it aside and moving it in costs a third of the operation.
 PyObject* with_product(const PyQuantity* self, double magnitude, const UnitsContainer& other,
                        double power) {
-  PyObject* result = make_quantity(magnitude, self->units, self->registry);
-  if (result == nullptr) return nullptr;
-  try {
-    as_quantity(result)->units.mul_in_place(other, power);
-  } catch (...) {
-    Py_DECREF(result);
-    throw;
-  }
-  return result;
+  PendingQuantity result(magnitude, self->registry);
+  if (!result.ok()) return nullptr;
+  result.set_units(self->units);
+  result->units.mul_in_place(other, power);
+  return result.take();
 }
 
 /// other's magnitude expressed in self's units: unchanged for equal unit
@@ -77,34 +63,30 @@ bool magnitude_in_self_units(const PyQuantity* self, const PyQuantity* other, do
     out = other->magnitude;
     return true;
   }
-  RegistryLock lock(self->registry);
-  Result<double> factor = lock->get_conversion_factor(other->units, self->units);
-  lock.unlock();
-  if (!factor) {
-    raise(factor.error());
+  Result<double> m = locked(self->registry, [&](UnitRegistry& reg) {
+    return magnitude_in(reg, self->units, other->magnitude, other->units);
+  });
+  if (!m) {
+    raise(m.error());
     return false;
   }
-  out = *factor * other->magnitude;
+  out = *m;
   return true;
 }
 
 /// Whether the number x may join self's magnitude: zero always may, and any
 /// number when self's units are empty or reduce to no dimensions (percent,
 /// radian). False with dimension_message or the mapped error raised.
-bool number_joins(const PyQuantity* self, double x, const char* dimension_message) {
-  if (x == 0.0 || self->units.empty()) return true;
-  RegistryLock lock(self->registry);
-  Result<UnitsContainer> dims = lock->get_dimensionality(self->units);
-  lock.unlock();
-  if (!dims) {
-    raise(dims.error());
+bool may_join(const PyQuantity* self, double x, const char* dimension_message) {
+  if (x == 0.0 || self->units.empty()) return true;  // no lock needed
+  Result<bool> joins =
+      locked(self->registry, [&](UnitRegistry& reg) { return number_joins(reg, self->units, x); });
+  if (!joins) {
+    raise(joins.error());
     return false;
   }
-  if (!dims->empty()) {
-    raise(dimensionality_error(), dimension_message);
-    return false;
-  }
-  return true;
+  if (!*joins) raise(dimensionality_error(), dimension_message);
+  return *joins;
 }
 
 /// The magnitude of self + other or self - other, in self's units.
@@ -113,12 +95,15 @@ bool add_or_subtract(const PyQuantity* self, PyObject* other, bool subtract, dou
   if (is_quantity(other)) {
     if (!magnitude_in_self_units(self, as_quantity(other), x)) return false;
   } else {
-    if (!plain_operand(other, x, subtract ? "Unsupported operand type for -" : "Unsupported operand type for +")) {
+    if (!plain_operand(
+            other, x,
+            subtract ? "Unsupported operand type for -" : "Unsupported operand type for +")) {
       return false;
     }
     // The number is added unscaled: 50 percent + 1 is 51 percent.
-    if (!number_joins(self, x, subtract ? "Cannot subtract dimensionless from quantity with dimensions"
-                                        : "Cannot add dimensionless to quantity with dimensions")) {
+    if (!may_join(self, x,
+                  subtract ? "Cannot subtract dimensionless from quantity with dimensions"
+                           : "Cannot add dimensionless to quantity with dimensions")) {
       return false;
     }
   }
@@ -242,16 +227,12 @@ using Form = PyObject* (*)(PyQuantity* self, PyObject* other);
 /// A binary slot: the forward form when left is a Quantity (its outcome is
 /// final), else the reflected form on right, else NotImplemented.
 inline PyObject* dispatch(PyObject* left, PyObject* right, Form forward, Form reflected) {
-  try {
-    const bool is_forward = is_quantity(left);
-    if (!is_forward && !is_quantity(right)) Py_RETURN_NOTIMPLEMENTED;
-    PyQuantity* self = as_quantity(is_forward ? left : right);
-    SharedBorrow borrow(self);
-    if (!borrow.ok()) return nullptr;
-    return is_forward ? forward(self, right) : reflected(self, left);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  const bool is_forward = is_quantity(left);
+  if (!is_forward && !is_quantity(right)) Py_RETURN_NOTIMPLEMENTED;
+  PyQuantity* self = as_quantity(is_forward ? left : right);
+  SharedBorrow b(self);
+  if (!b.ok()) return nullptr;
+  return is_forward ? forward(self, right) : reflected(self, left);
 }
 
 /// pow's modulus must be an unsigned 32-bit integer through the index
@@ -269,14 +250,10 @@ bool is_u32(PyObject* mod) {
 /// The unary slots: a copy of self's units with op applied to the magnitude.
 template <double (*op)(double)>
 PyObject* unary(PyObject* self) {
-  try {
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    return with_units_of(q, op(q->magnitude));
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  return with_units_of(q, op(q->magnitude));
 }
 
 /// Sign flip (also of 0.0 and NaN) and absolute value, for unary().
@@ -310,21 +287,17 @@ PyObject* quantity_remainder(PyObject* left, PyObject* right) {
 }
 
 PyObject* quantity_power(PyObject* base, PyObject* exp, PyObject* mod) {
-  try {
-    // No reflected form: 2 ** q is left to Python's own TypeError.
-    if (!is_quantity(base)) Py_RETURN_NOTIMPLEMENTED;
-    PyQuantity* self = as_quantity(base);
-    SharedBorrow borrow(self);
-    if (!borrow.ok()) return nullptr;
-    double e;
-    if (!number_value(exp, e) || (mod != Py_None && !is_u32(mod))) {
-      PyErr_Clear();
-      Py_RETURN_NOTIMPLEMENTED;
-    }
-    return with_units(self, std::pow(self->magnitude, e), self->units.pow(e));
-  } catch (...) {
-    return raise_from_current_exception();
+  // No reflected form: 2 ** q is left to Python's own TypeError.
+  if (!is_quantity(base)) Py_RETURN_NOTIMPLEMENTED;
+  PyQuantity* self = as_quantity(base);
+  SharedBorrow b(self);
+  if (!b.ok()) return nullptr;
+  double e;
+  if (!number_value(exp, e) || (mod != Py_None && !is_u32(mod))) {
+    if (!forgive_conversion_error()) return nullptr;
+    Py_RETURN_NOTIMPLEMENTED;
   }
+  return with_units(self, std::pow(self->magnitude, e), self->units.pow(e));
 }
 
 PyObject* quantity_negative(PyObject* self) { return unary<negated>(self); }

@@ -4,25 +4,24 @@
 // factor, computed in self's registry.
 #include "lib/quantity.hpp"
 
-#include <algorithm>    // std::max
-#include <cmath>        // std::fabs, std::isnan
+#include <optional>     // std::optional
 #include <string_view>  // std::string_view
 
-#include "lib/args.hpp"       // bind_args, extract_str
-#include "lib/errors_py.hpp"  // raise
-#include "lib/objects.hpp"    // PyQuantity, SharedBorrow
+#include "lib/args.hpp"               // bind_args, extract_str
+#include "lib/entry.hpp"              // locked
+#include "lib/errors_py.hpp"          // raise
+#include "lib/objects.hpp"            // PyQuantity, SharedBorrow
+#include "quantity/quantity_ops.hpp"  // nearly_equal, equals_*, magnitude_in, ordered
 
 namespace qudim::py {
 
 namespace {
 
-/// |a - b| strictly below max(|scale|, 1) epsilons. The floor of 1 makes the
-/// tolerance absolute below 1; a NaN difference (NaN, or inf - inf) is never
-/// close.
-bool close(double a, double b, double scale) {
-  const double s = std::isnan(scale) ? 1.0 : std::max(std::fabs(scale), 1.0);
-  return std::fabs(a - b) < s * EPSILON;
-}
+static_assert(static_cast<int>(CompareOp::Lt) == Py_LT &&
+              static_cast<int>(CompareOp::Le) == Py_LE &&
+              static_cast<int>(CompareOp::Eq) == Py_EQ &&
+              static_cast<int>(CompareOp::Ne) == Py_NE &&
+              static_cast<int>(CompareOp::Gt) == Py_GT && static_cast<int>(CompareOp::Ge) == Py_GE);
 
 /// False when o certainly fails the float protocol (no float or index
 /// slot), so None, strings and other foreign operands compare unequal
@@ -33,55 +32,33 @@ bool may_be_number(PyObject* o) {
   return nb != nullptr && (nb->nb_float != nullptr || nb->nb_index != nullptr);
 }
 
-/// __eq__ against a plain number x: only a quantity without dimensions can
-/// equal it, after scaling its magnitude to a pure number (50 percent == 0.5).
-int equals_number(const PyQuantity* self, double x) {
-  if (self->units.empty()) return close(self->magnitude, x, x);
-  RegistryLock lock(self->registry);
-  Result<UnitsContainer> dims = lock->get_dimensionality(self->units);
-  if (!dims) {
-    lock.unlock();
-    raise(dims.error());
-    return -1;
-  }
-  if (!dims->empty()) return 0;
-  Result<double> factor = lock->get_conversion_factor(self->units, UnitsContainer());
-  lock.unlock();
-  if (!factor) {
-    raise(factor.error());
-    return -1;
-  }
-  return close(*factor * self->magnitude, x, x);
-}
-
-/// __eq__: 1, 0, or -1 with an exception set. The tolerance is scaled by
-/// self's magnitude against a quantity, by the number against a number.
+/// __eq__: 1, 0, or -1 with an exception set.
 int equals(const PyQuantity* self, PyObject* other) {
   if (is_quantity(other)) {
     const PyQuantity* o = as_quantity(other);
-    if (self->units == o->units) return close(self->magnitude, o->magnitude, self->magnitude);
-    RegistryLock lock(self->registry);
-    Result<double> factor = lock->get_conversion_factor(o->units, self->units);
-    lock.unlock();
-    // Quantities that do not convert into each other are just unequal.
-    return factor.ok() && close(self->magnitude, *factor * o->magnitude, self->magnitude);
+    // Equal unit maps need no registry.
+    if (self->units == o->units)
+      return nearly_equal(self->magnitude, o->magnitude, self->magnitude);
+    return locked(self->registry, [&](UnitRegistry& reg) {
+      return equals_quantity(reg, self->magnitude, self->units, o->magnitude, o->units);
+    });
   }
   if (!may_be_number(other)) return 0;
   double x;
-  if (PyFloat_CheckExact(other)) {
-    x = PyFloat_AS_DOUBLE(other);
-  } else {
-    x = PyLong_CheckExact(other) ? PyLong_AsDouble(other) : PyFloat_AsDouble(other);
-    if (x == -1.0 && PyErr_Occurred()) {
-      PyErr_Clear();
-      return 0;
-    }
+  if (!number_value(other, x)) return forgive_conversion_error() ? 0 : -1;
+  if (self->units.empty()) return nearly_equal(self->magnitude, x, x);
+  Result<bool> eq = locked(self->registry, [&](UnitRegistry& reg) {
+    return equals_number(reg, self->magnitude, self->units, x);
+  });
+  if (!eq) {
+    raise(eq.error());
+    return -1;
   }
-  return equals_number(self, x);
+  return *eq;
 }
 
 /// <, <=, >, >= between quantities, exact (no tolerance; NaN orders false).
-int orders(const PyQuantity* self, PyObject* other, int op) {
+int orders(const PyQuantity* self, PyObject* other, CompareOp op) {
   if (!is_quantity(other)) {
     PyErr_SetString(PyExc_TypeError, "Cannot compare Quantity with non-Quantity");
     return -1;
@@ -89,50 +66,27 @@ int orders(const PyQuantity* self, PyObject* other, int op) {
   const PyQuantity* o = as_quantity(other);
   double b = o->magnitude;
   if (!(self->units == o->units)) {
-    RegistryLock lock(self->registry);
-    Result<double> factor = lock->get_conversion_factor(o->units, self->units);
-    lock.unlock();
-    if (!factor) {
-      raise(factor.error());
+    Result<double> r = locked(self->registry, [&](UnitRegistry& reg) {
+      return magnitude_in(reg, self->units, o->magnitude, o->units);
+    });
+    if (!r) {
+      raise(r.error());
       return -1;
     }
-    b = *factor * o->magnitude;
+    b = *r;
   }
-  const double a = self->magnitude;
-  switch (op) {
-    case Py_LT: return a < b;
-    case Py_LE: return a <= b;
-    case Py_GT: return a > b;
-    default: return a >= b;
-  }
+  return ordered(self->magnitude, b, op);
 }
 
-/// One comparison by its Py_LT..Py_GE code; != negates == and passes its
-/// errors through.
-int evaluate(PyQuantity* self, PyObject* other, int op) {
-  SharedBorrow borrow(self);
-  if (!borrow.ok()) return -1;
-  if (op == Py_EQ || op == Py_NE) {
+/// One comparison; != negates == and passes its errors through.
+int evaluate(PyQuantity* self, PyObject* other, CompareOp op) {
+  SharedBorrow b(self);
+  if (!b.ok()) return -1;
+  if (op == CompareOp::Eq || op == CompareOp::Ne) {
     const int eq = equals(self, other);
-    return eq < 0 ? eq : (op == Py_EQ ? eq : !eq);
+    return eq < 0 ? eq : (op == CompareOp::Eq ? eq : !eq);
   }
   return orders(self, other, op);
-}
-
-/// The comparison code an operator text names, or -1.
-int operator_code(std::string_view op) {
-  struct Name {
-    std::string_view word, symbol;
-    int code;
-  };
-  static constexpr Name names[] = {
-      {"eq", "==", Py_EQ}, {"ne", "!=", Py_NE}, {"lt", "<", Py_LT},
-      {"le", "<=", Py_LE}, {"gt", ">", Py_GT},  {"ge", ">=", Py_GE},
-  };
-  for (const Name& n : names) {
-    if (op == n.word || op == n.symbol) return n.code;
-  }
-  return -1;
 }
 
 const char* const kCompareParams[] = {"other", "op"};
@@ -141,27 +95,21 @@ const Signature kCompareSig{"Quantity.compare()", kCompareParams, 2, 2};
 }  // namespace
 
 PyObject* quantity_richcompare(PyObject* self, PyObject* other, int op) {
-  try {
-    if (!is_quantity(self)) Py_RETURN_NOTIMPLEMENTED;
-    const int r = evaluate(as_quantity(self), other, op);
-    return r < 0 ? nullptr : PyBool_FromLong(r);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  if (!is_quantity(self)) Py_RETURN_NOTIMPLEMENTED;
+  const int r = evaluate(as_quantity(self), other, static_cast<CompareOp>(op));
+  return r < 0 ? nullptr : PyBool_FromLong(r);
 }
 
-QUDIM_FASTCALL(quantity_compare) {
-  try {
-    QUDIM_BIND(kCompareSig, a, 2);
-    std::string_view text;
-    if (!extract_str(a[1], "op", text)) return nullptr;
-    const int code = operator_code(text);
-    if (code < 0) return PyErr_Format(PyExc_ValueError, "Unknown operator: %U", a[1]);
-    const int r = evaluate(as_quantity(self), a[0], code);
-    return r < 0 ? nullptr : PyBool_FromLong(r);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+PyObject* quantity_compare(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
+  PyObject* a[2];
+  if (!bind_args(kCompareSig, args, nargs, kwnames, a)) return nullptr;
+  std::string_view text;
+  if (!extract_str(a[1], "op", text)) return nullptr;
+  const std::optional<CompareOp> op = compare_op_named(text);
+  if (!op) return PyErr_Format(PyExc_ValueError, "Unknown operator: %U", a[1]);
+  const int r = evaluate(as_quantity(self), a[0], *op);
+  return r < 0 ? nullptr : PyBool_FromLong(r);
 }
 
 }  // namespace qudim::py

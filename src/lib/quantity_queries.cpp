@@ -7,17 +7,17 @@
 #include <string>    // std::string
 #include <vector>    // std::vector
 
-#include "lib/args.hpp"           // bind_args, extract_str, extract_double, conversion_error
-#include "lib/compatibility.hpp"  // classify_compat_arg, units_compatible
-#include "lib/errors_py.hpp"      // raise
-#include "lib/objects.hpp"        // PyQuantity, SharedBorrow, make_quantity_with_cache
-#include "lib/py_values.hpp"      // str_of, str_list
+#include "lib/args.hpp"               // bind_args, extract_str, extract_double, conversion_error
+#include "lib/compatibility.hpp"      // classify_compat_arg
+#include "lib/entry.hpp"              // locked
+#include "lib/errors_py.hpp"          // raise
+#include "lib/objects.hpp"            // PyQuantity, SharedBorrow, make_quantity_with_cache
+#include "lib/py_values.hpp"          // str_of, str_list
+#include "quantity/quantity_ops.hpp"  // convert_to_text
 
 namespace qudim::py {
 
 namespace {
-
-const char* const kNoParams[] = {nullptr};
 
 /// The text of the quantity's dimensionality, filled into the cache the first
 /// time. Returns a new reference, or nullptr with the error raised.
@@ -25,16 +25,15 @@ PyObject* cached_dimensionality(PyQuantity* q) {
   if (q->dimensionality_cache != nullptr && q->cache_generation == q->registry.generation()) {
     return Py_NewRef(q->dimensionality_cache);
   }
-  std::string text;
-  std::uint32_t generation;
-  {
-    RegistryLock lock(q->registry);
+  std::uint32_t generation = 0;
+  Result<std::string> text = locked(q->registry, [&](UnitRegistry& reg) -> Result<std::string> {
     generation = q->registry.generation();
-    Result<UnitsContainer> dims = lock->get_dimensionality(q->units);
-    if (!dims) return lock.unlock(), raise(dims.error());
-    text = dims->to_string();
-  }
-  PyObject* s = str_of(text);
+    Result<UnitsContainer> dims = reg.get_dimensionality(q->units);
+    if (!dims) return dims.take_error();
+    return dims->to_string();
+  });
+  if (!text) return raise(text.error());
+  PyObject* s = str_of(*text);
   if (s == nullptr) return nullptr;
   // Making the str may have run a finalizer that filled the cache: a text of
   // the same generation stays (it is the same text).
@@ -53,7 +52,8 @@ int is_numpy_bool(PyObject* obj) {
   PyTypeObject* type = Py_TYPE(obj);
   PyObject* module = PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__");
   if (module == nullptr) return -1;
-  const int from_numpy = PyUnicode_Check(module) ? PyUnicode_CompareWithASCIIString(module, "numpy") == 0 : 0;
+  const int from_numpy =
+      PyUnicode_Check(module) ? PyUnicode_CompareWithASCIIString(module, "numpy") == 0 : 0;
   Py_DECREF(module);
   if (!from_numpy) return 0;
   PyObject* name = PyType_GetName(type);
@@ -73,9 +73,10 @@ bool extract_relative(PyObject* obj, bool& out) {
     out = obj == Py_True;
     return true;
   }
+  // A type whose name cannot be looked up is no NumPy bool either.
   const int numpy_bool = is_numpy_bool(obj);
-  if (numpy_bool < 0) return false;
-  if (numpy_bool == 0) return conversion_error("relative", obj, "bool");
+  if (numpy_bool < 0 && !forgive_conversion_error()) return false;
+  if (numpy_bool <= 0) return conversion_error("relative", obj, "bool");
   const int truth = PyObject_IsTrue(obj);
   if (truth < 0) return argument_error("relative");
   out = truth != 0;
@@ -85,29 +86,21 @@ bool extract_relative(PyObject* obj, bool& out) {
 }  // namespace
 
 PyObject* quantity_get_dimensionality(PyObject* self, void*) {
-  try {
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    return cached_dimensionality(q);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  return cached_dimensionality(q);
 }
 
 PyObject* quantity_get_dimensionless(PyObject* self, void*) {
-  try {
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    PyObject* text = cached_dimensionality(q);
-    if (text == nullptr) return nullptr;
-    const int dimensionless = PyUnicode_CompareWithASCIIString(text, "dimensionless") == 0;
-    Py_DECREF(text);
-    return PyBool_FromLong(dimensionless);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  PyObject* text = cached_dimensionality(q);
+  if (text == nullptr) return nullptr;
+  const int dimensionless = PyUnicode_CompareWithASCIIString(text, "dimensionless") == 0;
+  Py_DECREF(text);
+  return PyBool_FromLong(dimensionless);
 }
 
 namespace {
@@ -115,46 +108,40 @@ const char* const kCheckParams[] = {"dimension"};
 const Signature kCheckSig{"Quantity.check()", kCheckParams, 1, 1};
 }  // namespace
 
-QUDIM_FASTCALL(quantity_check) {
-  try {
-    QUDIM_BIND(kCheckSig, a, 1);
-    std::string_view dimension;
-    if (!extract_str(a[0], "dimension", dimension)) return nullptr;
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    // Computed afresh and compared as text: the argument is never parsed.
-    RegistryLock lock(q->registry);
-    Result<UnitsContainer> dims = lock->get_dimensionality(q->units);
-    lock.unlock();
-    if (!dims) return raise(dims.error());
-    return PyBool_FromLong(dims->to_string() == dimension);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+PyObject* quantity_check(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
+  PyObject* a[1];
+  if (!bind_args(kCheckSig, args, nargs, kwnames, a)) return nullptr;
+  std::string_view dimension;
+  if (!extract_str(a[0], "dimension", dimension)) return nullptr;
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  // Computed afresh and compared as text: the argument is never parsed.
+  Result<UnitsContainer> dims =
+      locked(q->registry, [&](UnitRegistry& reg) { return reg.get_dimensionality(q->units); });
+  if (!dims) return raise(dims.error());
+  return PyBool_FromLong(dims->to_string() == dimension);
 }
 
 namespace {
-const Signature kCompatibleUnitsSig{"Quantity.compatible_units()", kNoParams, 0, 0};
+const Signature kCompatibleUnitsSig{"Quantity.compatible_units()", nullptr, 0, 0};
 }  // namespace
 
-QUDIM_FASTCALL(quantity_compatible_units) {
-  try {
-    if (!bind_no_args(kCompatibleUnitsSig, args, nargs, kwnames)) return nullptr;
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    std::vector<std::string> names;
-    {
-      RegistryLock lock(q->registry);
-      Result<UnitsContainer> dims = lock->get_dimensionality(q->units);
-      if (!dims) return lock.unlock(), raise(dims.error());
-      names = lock->compatible_units(*dims);
-    }
-    return str_list(names);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+PyObject* quantity_compatible_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                    PyObject* kwnames) {
+  if (!bind_no_args(kCompatibleUnitsSig, args, nargs, kwnames)) return nullptr;
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  Result<std::vector<std::string>> names =
+      locked(q->registry, [&](UnitRegistry& reg) -> Result<std::vector<std::string>> {
+        Result<UnitsContainer> dims = reg.get_dimensionality(q->units);
+        if (!dims) return dims.take_error();
+        return reg.compatible_units(*dims);
+      });
+  if (!names) return raise(names.error());
+  return str_list(*names);
 }
 
 namespace {
@@ -162,57 +149,48 @@ const char* const kOtherParams[] = {"other"};
 const Signature kIsCompatibleSig{"Quantity.is_compatible_with()", kOtherParams, 1, 1};
 }  // namespace
 
-QUDIM_FASTCALL(quantity_is_compatible_with) {
-  try {
-    QUDIM_BIND(kIsCompatibleSig, a, 1);
-    CompatArg other;
-    if (!classify_compat_arg(a[0], true, other)) return nullptr;
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    // Another quantity's units are looked up in this quantity's registry.
-    RegistryLock lock(q->registry);
-    Result<bool> answer = units_compatible(lock.registry(), q->units, other);
-    lock.unlock();
-    if (!answer) return raise(answer.error());
-    return PyBool_FromLong(*answer);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+PyObject* quantity_is_compatible_with(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames) {
+  PyObject* a[1];
+  if (!bind_args(kIsCompatibleSig, args, nargs, kwnames, a)) return nullptr;
+  CompatArg other;
+  if (!classify_compat_arg(a[0], true, other)) return nullptr;
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  // Another quantity's units are looked up in this quantity's registry.
+  Result<bool> answer = locked(
+      q->registry, [&](UnitRegistry& reg) { return units_compatible(reg, q->units, other); });
+  if (!answer) return raise(answer.error());
+  return PyBool_FromLong(*answer);
 }
 
 namespace {
-const Signature kToTimedeltaSig{"Quantity.to_timedelta()", kNoParams, 0, 0};
+const Signature kToTimedeltaSig{"Quantity.to_timedelta()", nullptr, 0, 0};
 }  // namespace
 
-QUDIM_FASTCALL(quantity_to_timedelta) {
-  try {
-    if (!bind_no_args(kToTimedeltaSig, args, nargs, kwnames)) return nullptr;
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    double seconds;
-    {
-      RegistryLock lock(q->registry);
-      Result<UnitsContainer> second = lock->parse_unit_expr("second");
-      if (!second) return lock.unlock(), raise(second.error());
-      Result<double> converted = lock->convert(q->magnitude, q->units, *second);
-      if (!converted) return lock.unlock(), raise(converted.error());
-      seconds = *converted;
-    }
-    // The lock is released before datetime runs: Python code must never run
-    // under it.
-    PyObject* datetime = PyImport_ImportModule("datetime");
-    if (datetime == nullptr) return nullptr;
-    PyObject* timedelta = PyObject_GetAttrString(datetime, "timedelta");
-    Py_DECREF(datetime);
-    if (timedelta == nullptr) return nullptr;
-    PyObject* result = PyObject_CallFunction(timedelta, "(id)", 0, seconds);
-    Py_DECREF(timedelta);
-    return result;
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+PyObject* quantity_to_timedelta(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) {
+  if (!bind_no_args(kToTimedeltaSig, args, nargs, kwnames)) return nullptr;
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  Result<double> seconds = locked(q->registry, [&](UnitRegistry& reg) {
+    UnitsContainer scratch;
+    const UnitsContainer* target = nullptr;
+    return convert_to_text(reg, q->magnitude, q->units, "second", scratch, target);
+  });
+  if (!seconds) return raise(seconds.error());
+  // The lock is released before datetime runs: Python code must never run
+  // under it.
+  PyObject* datetime = PyImport_ImportModule("datetime");
+  if (datetime == nullptr) return nullptr;
+  PyObject* timedelta = PyObject_GetAttrString(datetime, "timedelta");
+  Py_DECREF(datetime);
+  if (timedelta == nullptr) return nullptr;
+  PyObject* result = PyObject_CallFunction(timedelta, "(id)", 0, *seconds);
+  Py_DECREF(timedelta);
+  return result;
 }
 
 namespace {
@@ -220,43 +198,34 @@ const char* const kPlusMinusParams[] = {"error", "relative"};
 const Signature kPlusMinusSig{"Quantity.plus_minus()", kPlusMinusParams, 2, 1};
 }  // namespace
 
-QUDIM_FASTCALL(quantity_plus_minus) {
-  try {
-    QUDIM_BIND(kPlusMinusSig, a, 2);
-    double error;
-    if (!extract_double(a[0], "error", error)) return nullptr;
-    bool relative;
-    if (!extract_relative(a[1], relative)) return nullptr;
-    PyQuantity* q = as_quantity(self);
-    SharedBorrow borrow(q);
-    if (!borrow.ok()) return nullptr;
-    const double uncertainty = relative ? error * std::fabs(q->magnitude) : error;
-    PyObject* package = PyImport_ImportModule("qudimrs");
-    if (package == nullptr) return nullptr;
-    PyObject* measurement = PyObject_GetAttrString(package, "Measurement");
-    Py_DECREF(package);
-    if (measurement == nullptr) return nullptr;
-    PyObject* copy = make_quantity_with_cache(q->magnitude, q->units, q->registry, q->dimensionality_cache,
-                                              q->cache_generation);
-    if (copy == nullptr) {
-      Py_DECREF(measurement);
-      return nullptr;
-    }
-    PyObject* amount = PyFloat_FromDouble(uncertainty);
-    if (amount == nullptr) {
-      Py_DECREF(copy);
-      Py_DECREF(measurement);
-      return nullptr;
-    }
-    PyObject* argv[2] = {copy, amount};
-    PyObject* result = PyObject_Vectorcall(measurement, argv, 2, nullptr);
-    Py_DECREF(amount);
-    Py_DECREF(copy);
-    Py_DECREF(measurement);
-    return result;
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+PyObject* quantity_plus_minus(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
+  PyObject* a[2];
+  if (!bind_args(kPlusMinusSig, args, nargs, kwnames, a)) return nullptr;
+  double error;
+  if (!extract_double(a[0], "error", error)) return nullptr;
+  bool relative;
+  if (!extract_relative(a[1], relative)) return nullptr;
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  const double uncertainty = relative ? error * std::fabs(q->magnitude) : error;
+  // The copy comes first: should making it throw, nothing else is held yet.
+  PyObject* copy = make_quantity_with_cache(q->magnitude, q->units, q->registry,
+                                            q->dimensionality_cache, q->cache_generation);
+  if (copy == nullptr) return nullptr;
+  PyObject* package = PyImport_ImportModule("qudimrs");
+  PyObject* measurement =
+      package != nullptr ? PyObject_GetAttrString(package, "Measurement") : nullptr;
+  Py_XDECREF(package);
+  PyObject* amount = measurement != nullptr ? PyFloat_FromDouble(uncertainty) : nullptr;
+  PyObject* argv[2] = {copy, amount};
+  PyObject* result =
+      amount != nullptr ? PyObject_Vectorcall(measurement, argv, 2, nullptr) : nullptr;
+  Py_XDECREF(amount);
+  Py_XDECREF(measurement);
+  Py_DECREF(copy);
+  return result;
 }
 
 }  // namespace qudim::py

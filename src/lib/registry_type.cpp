@@ -16,7 +16,7 @@
 #include "lib/objects.hpp"          // PyUnitRegistry, make_*, quantity_of_text
 #include "lib/py_values.hpp"        // str_of, str_list
 #include "lib/quantity.hpp"         // rebind_quantity
-#include "lib/quantity_string.hpp"  // parse_quantity_string
+#include "quantity/quantity_string.hpp"  // parse_quantity_string
 #include "number_text.hpp"          // parse_decimal
 #include "parser.hpp"               // parse_definitions
 #include "text_util.hpp"            // trim

@@ -3,7 +3,7 @@
 
 #include <string_view>  // std::string_view
 
-namespace qudim::py {
+namespace qudim {
 
 struct QuantityText {
   std::string_view magnitude;  // "1" when the text has no leading number
@@ -15,4 +15,4 @@ struct QuantityText {
 /// elementary charge rather than a malformed number.
 QuantityText parse_quantity_string(std::string_view text);
 
-}  // namespace qudim::py
+}  // namespace qudim

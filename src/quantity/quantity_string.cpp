@@ -1,9 +1,9 @@
 // The quantity-string splitter.
-#include "lib/quantity_string.hpp"
+#include "quantity/quantity_string.hpp"
 
 #include "text_util.hpp"  // trim
 
-namespace qudim::py {
+namespace qudim {
 
 QuantityText parse_quantity_string(std::string_view text) {
   const std::string_view t = trim(text);
@@ -34,4 +34,4 @@ QuantityText parse_quantity_string(std::string_view text) {
   return {t.substr(0, i), trim(t.substr(i))};
 }
 
-}  // namespace qudim::py
+}  // namespace qudim

@@ -1,0 +1,31 @@
+// Dimensional compatibility of a unit map with another unit map, a unit
+// expression or a plain value.
+#pragma once
+
+#include <string_view>  // std::string_view
+
+#include "errors.hpp"             // Result
+#include "registry/registry.hpp"  // UnitRegistry
+#include "units_container.hpp"    // UnitsContainer
+
+namespace qudim {
+
+/// The other side of a compatibility question, detached from any object.
+struct CompatArg {
+  enum class Kind {
+    Units,  // a unit map (copied)
+    Text,   // a unit expression still to be parsed
+    Plain,  // a plain value: compatible only with dimensionless units
+    Never,  // a value never compatible
+  };
+  Kind kind = Kind::Never;
+  UnitsContainer units;
+  std::string_view text;  // borrowed; the caller keeps its owner alive
+};
+
+/// Do units and other have equal dimensionalities (both looked up in reg)?
+/// Failures of either lookup are returned.
+Result<bool> units_compatible(UnitRegistry& reg, const UnitsContainer& units,
+                              const CompatArg& other);
+
+}  // namespace qudim
