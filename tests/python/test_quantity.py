@@ -4,17 +4,15 @@ hash, rounding, numbers, queries and the bridges to timedelta and Measurement.""
 import copy
 import datetime
 import math
-import os
 import pickle
-import struct
-import subprocess
-import sys
 from fractions import Fraction
 
 import pytest
 
 import qudimrs
 from qudimrs import DimensionalityError, Quantity, UndefinedUnitError, Unit, UnitRegistry
+
+M, S, KM = [("meter", 1.0)], [("second", 1.0)], [("km", 1.0)]
 
 
 @pytest.fixture
@@ -39,30 +37,20 @@ class Seq:
         return self.items[i]
 
 
-# ---- construction and properties ----
-
-
 @pytest.mark.parametrize(
     "args, magnitude, units",
     [
-        ((True,), 1.0, []),
-        ((2, "m"), 2.0, [("meter", 1.0)]),
-        (("km",), 1.0, [("km", 1.0)]),
-        (("",), 1.0, []),
-        (("  -2e3 m/s  ",), -2000.0, [("meter", 1.0), ("second", -1.0)]),
-        ((".5 m",), 0.5, [("meter", 1.0)]),
-        (("5. m",), 5.0, [("meter", 1.0)]),
-        (("+4 s",), 4.0, [("second", 1.0)]),
-        (("1e5.5 m",), 1e5, [("meter", 1.0)]),  # ".5 m" is the unit text: 5 is ignored
-        (("1e400 m",), math.inf, [("meter", 1.0)]),
-        (("e",), 1.0, [("elementary_charge", 1.0)]),
-        (("2 eV",), 2.0, [("electron_volt", 1.0)]),
-        (("3E2 m",), 300.0, [("meter", 1.0)]),
+        ((True,), 1.0, []), ((2, "m"), 2.0, M), (("km",), 1.0, KM), (("",), 1.0, []),
+        (("  -2e3 m/s  ",), -2000.0, [("meter", 1.0), ("second", -1.0)]), ((".5 m",), 0.5, M),
+        (("5. m",), 5.0, M), (("+4 s",), 4.0, S), (("1e400 m",), math.inf, M), (("3E2 m",), 300.0, M),
+        (("1e5.5 m",), 1e5, M),  # ".5 m" is the unit text: 5 is ignored
+        (("e",), 1.0, [("elementary_charge", 1.0)]), (("2 eV",), 2.0, [("electron_volt", 1.0)]),
     ],
 )
 def test_construction(args, magnitude, units):
     q = Quantity(*args)
     assert q.magnitude == q.m == magnitude and q._units_dict() == units
+    assert bool(q) is not (magnitude == 0)
 
 
 @pytest.mark.parametrize(
@@ -74,9 +62,7 @@ def test_construction(args, magnitude, units):
         (("-.e5",), ValueError, "Cannot parse magnitude: '-.'"),
         (("3 m", "m"), ValueError, "Cannot specify units when value is a string"),
         ((3, "nope"), UndefinedUnitError, "'nope' is not defined in the unit registry"),
-        ((None,), TypeError, None),
-        ((Unit("m"),), TypeError, None),
-        ((10**400,), OverflowError, None),
+        ((None,), TypeError, None), ((Unit("m"),), TypeError, None), ((10**400,), OverflowError, None),
     ],
 )
 def test_construction_errors(args, exc, message):
@@ -103,11 +89,7 @@ def test_properties_share_the_registry(ureg):
     for name in ("magnitude", "m", "units", "u", "_registry", "other"):
         with pytest.raises(AttributeError):
             setattr(q, name, 1)
-
-
-@pytest.mark.parametrize("magnitude, truth", [(0.0, False), (-0.0, False), (math.nan, True), (1e-300, True)])
-def test_truth_value(magnitude, truth):
-    assert bool(Quantity(magnitude, "m")) is truth
+    assert bool(Quantity(-0.0, "m")) is False and bool(Quantity(math.nan, "m")) is True
 
 
 # ---- conversion ----
@@ -116,8 +98,7 @@ def test_truth_value(magnitude, truth):
 @pytest.mark.parametrize(
     "value, units, target, magnitude, target_items",
     [
-        (2, "kilometer", "m", 2000.0, [("meter", 1.0)]),
-        (1, "mile", "km", 1.609344, [("km", 1.0)]),
+        (2, "kilometer", "m", 2000.0, M), (1, "mile", "km", 1.609344, KM),
         (36, "km/h", "m/s", 10.0, [("meter", 1.0), ("second", -1.0)]),
         (25, "degC", "kelvin", 298.15, [("kelvin", 1.0)]),
         (100, "degC", "degF", 212.0, [("degree_Fahrenheit", 1.0)]),
@@ -135,47 +116,26 @@ def test_to_m_as_and_ito(Q_, value, units, target, magnitude, target_items):
 @pytest.mark.parametrize(
     "value, units, target, magnitude, name",
     [
-        (1500, "m", None, 1.5, "kilometer"),  # deca, hecto and kilo fit; kilo is largest
-        (2, "m", None, 20, "decimeter"),  # no entry for 1: deci beats centi
-        (0.05, "m", None, 5, "centimeter"),
-        (-1500, "m", None, -1.5, "kilometer"),  # the sign stays, |m| picks the prefix
-        (999.5, "m", None, 9.995, "hectometer"),
-        (1000, "m", None, 1, "kilometer"),  # ratio exactly 1 is a candidate
-        (1e-30, "s", None, 1, "quectosecond"),
-        (5e32, "s", None, 500, "quettasecond"),
+        (1500, "m", None, 1.5, "kilometer"), (2, "m", None, 20, "decimeter"),
+        (-1500, "m", None, -1.5, "kilometer"), (1000, "m", None, 1, "kilometer"),
         (5000, "km", None, 5, "megameter"),  # a stripped key is reduced first
-        (2, "km", None, 2, "kilometer"),
-        (0.003, "ms", None, 3, "microsecond"),
-        (1.5, "km", "m", 1.5, "kilometer"),
-        (3600, "s", "hour", 10, "decihour"),
-        (7200000, "s", "hour", 2, "kilohour"),
+        (3600, "s", "hour", 10, "decihour"), (0, "m", None, 0, "meter"), (1, "m**2", None, 1, None),
+        (1e40, "m", None, 1e40, "meter"),
     ],
 )
 def test_to_compact(Q_, value, units, target, magnitude, name):
-    c = Q_(value, units).to_compact(target) if target else Q_(value, units).to_compact()
-    assert c.magnitude == pytest.approx(magnitude, rel=1e-15) and c.unit_items() == [(name, 1.0)]
-
-
-@pytest.mark.parametrize(
-    "value, units",
-    [(0, "m"), (math.inf, "m"), (-math.inf, "m"), (math.nan, "m"), (1, "m**2"), (1, "m/s"), (3, ""),
-     (1e40, "m"), (1e-40, "km")],
-)
-def test_to_compact_leaves_unprefixable_quantities(Q_, value, units):
     q = Q_(value, units)
-    c = q.to_compact()
-    assert c.unit_items() == q.unit_items()
-    assert c.magnitude == q.magnitude or math.isnan(value)
+    c = q.to_compact(target) if target else q.to_compact(unit=None)
+    assert c.magnitude == pytest.approx(magnitude, rel=1e-15)
+    assert c.unit_items() == ([(name, 1.0)] if name else q.unit_items())
 
 
 @pytest.mark.parametrize(
     "value, units, magnitude, root_items",
     [
-        (1, "km/h", 5 / 18, [("meter", 1.0), ("second", -1.0)]),
-        (1, "km**2", 1e6, [("meter", 2.0)]),
+        (1, "km/h", 5 / 18, [("meter", 1.0), ("second", -1.0)]), (1, "km**2", 1e6, [("meter", 2.0)]),
         (1, "N", 1000.0, [("gram", 1.0), ("meter", 1.0), ("second", -2.0)]),  # gram is the root
-        (1, "m/km", 1e-3, []),
-        (25, "degC", 25, [("kelvin", 1.0)]),  # the offset is ignored
+        (1, "m/km", 1e-3, []), (25, "degC", 25, [("kelvin", 1.0)]),  # the offset is ignored
     ],
 )
 def test_base_units(Q_, value, units, magnitude, root_items):
@@ -190,14 +150,10 @@ def test_base_units(Q_, value, units, magnitude, root_items):
 @pytest.mark.parametrize(
     "preferred, magnitude, result_items",
     [
-        (["second", "meter"], 3000, [("meter", 1.0)]),
-        (("mile", "meter"), 3 / 1.609344, [("mile", 1.0)]),
-        (["s", "ft"], 3000 / 0.3048, [("foot", 1.0)]),
-        (["second", "hour"], 3000, [("meter", 1.0)]),  # nothing fits: base units
-        (["meter", "nosuchunit"], 3000, [("meter", 1.0)]),  # later texts are never parsed
-        (Seq(["mile"]), 3 / 1.609344, [("mile", 1.0)]),
-        ([], 3000, [("meter", 1.0)]),
-        (None, 3000, [("meter", 1.0)]),
+        (["second", "meter"], 3000, M), (("mile", "meter"), 3 / 1.609344, [("mile", 1.0)]),
+        (["s", "ft"], 3000 / 0.3048, [("foot", 1.0)]), (["second", "hour"], 3000, M),
+        (["meter", "nosuchunit"], 3000, M),  # later texts are never parsed
+        (Seq(["mile"]), 3 / 1.609344, [("mile", 1.0)]), ([], 3000, M), (None, 3000, M),
     ],
 )
 def test_to_preferred(Q_, preferred, magnitude, result_items):
@@ -209,9 +165,6 @@ def test_to_preferred(Q_, preferred, magnitude, result_items):
     assert (q.magnitude, q.unit_items()) == (r.magnitude, r.unit_items())
 
 
-VEC_ERROR = "argument 'preferred_units': Can't extract `str` to `Vec`"
-
-
 @pytest.mark.parametrize(
     "call, exc, message",
     [
@@ -219,8 +172,8 @@ VEC_ERROR = "argument 'preferred_units': Can't extract `str` to `Vec`"
         (lambda q: q.ito("nosuchunit"), UndefinedUnitError, "'nosuchunit' is not defined in the unit registry"),
         (lambda q: q.ito_preferred(["nosuchunit", "s"]), UndefinedUnitError, None),
         (lambda q: q.to_compact(unit="m"), DimensionalityError, None),
-        (lambda q: q.ito_preferred("meter"), TypeError, VEC_ERROR),
-        (lambda q: q.to_preferred(["meter", 3]), TypeError, VEC_ERROR),
+        (lambda q: q.ito_preferred("meter"), TypeError, "argument 'preferred_units': Can't extract `str` to `Vec`"),
+        (lambda q: q.to_preferred(["meter", 3]), TypeError, None),
         (lambda q: q.ito_preferred(5), TypeError,
          "argument 'preferred_units': 'int' object cannot be converted to 'Sequence'"),
         (lambda q: q.to(q.units), TypeError, "argument 'units': 'Unit' object cannot be converted to 'str'"),
@@ -248,42 +201,33 @@ def test_a_quantity_changing_in_place_is_borrowed_exclusively(Q_):
     seen = []
 
     def read():
-        if seen:
-            return
         for r in (lambda: q.magnitude, lambda: q.units, lambda: q.to("m"), lambda: q.ito("s")):
             try:
                 r()
             except RuntimeError as e:
                 seen.append(str(e))
 
-    q.ito_preferred(Seq(["minute"], read))
+    q.ito_preferred(Seq(["minute"], lambda: seen or read()))
     assert seen == ["Already mutably borrowed"] * 3 + ["Already borrowed"]
     assert q.magnitude == 1.5 and q.to("s").magnitude == 90.0  # the borrow was released
 
 
-# ---- text ----
+# ---- text, tuple and pickle ----
 
 
 @pytest.mark.parametrize(
     "value, units, text, number",
     [
-        (5, "m", "5 m", "5"),
-        (2.5, "m", "2.5 m", "2.500000000"),
-        (0.1, "m", "0.1 m", "0.100000000"),
+        (5, "m", "5 m", "5"), (2.5, "m", "2.5 m", "2.500000000"),
         (1e23, "m", "1" + "0" * 23 + " m", "99999999999999991611392.000000000"),  # str: shortest digits
-        (1.5e-7, "m", "0.00000015 m", "0.000000150"),
-        (1e-12, "m", "0.000000000001 m", "0.000000000"),
+        (1.5e-7, "m", "0.00000015 m", "0.000000150"), (1e-12, "m", "0.000000000001 m", "0.000000000"),
         (1e15, "m", "1000000000000000 m", "1000000000000000.000000000"),  # too large to count as whole
         (1e14, "m", "100000000000000 m", "100000000000000"),
         (math.nextafter(3.0, 4.0), "m", "3.0000000000000004 m", "3.000000000"),
         (2**-10, "m", "0.0009765625 m", "0.000976562"),  # a tie at the ninth place goes to even
         (3 * 2**-10, "m", "0.0029296875 m", "0.002929688"),
-        (-0.0, "m", "-0 m", "-0"),
-        (math.nan, "m", "NaN m", "NaN"),
-        (-math.inf, "m", "-inf m", "-inf"),
-        (3, "km/h", "3 km / h", "3"),
-        (1, "s**-2*m", "1 m / s ** 2", "1"),
-        (7, "", "7 dimensionless", "7"),
+        (-0.0, "m", "-0 m", "-0"), (math.nan, "m", "NaN m", "NaN"), (-math.inf, "m", "-inf m", "-inf"),
+        (3, "km/h", "3 km / h", "3"), (1, "s**-2*m", "1 m / s ** 2", "1"), (7, "", "7 dimensionless", "7"),
     ],
 )
 def test_str_and_repr(Q_, value, units, text, number):
@@ -292,44 +236,32 @@ def test_str_and_repr(Q_, value, units, text, number):
     assert repr(q) == f"<Quantity({number}, '{text.split(' ', 1)[1]}')>"
 
 
-@pytest.mark.parametrize("fmt, text", [("", "2.5 m"), (".2f", "2.50 m"), ("10.3e", " 2.500e+00 m"), ("+", "+2.5 m"), ("~P", "2.5 m"), ("d", "2.5 m")])
-def test_format(Q_, fmt, text):
-    assert format(Q_(2.5, "m"), fmt) == f"{Q_(2.5, 'm'):{fmt}}" == text
-
-
-# ---- tuple, pickle and copies ----
-
-
-@pytest.mark.parametrize(
-    "tup, magnitude, unit_items",
-    [
-        ((2.0, [("meter", 1.0), ("meter", -1.0)]), 2.0, []),
-        ((2, (("meter", 1), ("second", -1), ("meter", 1))), 2.0, [("meter", 2.0), ("second", -1.0)]),
-        ((True, Seq([("nosuchunit", 1.0)])), 1.0, [("nosuchunit", 1.0)]),  # names are not checked
-    ],
-)
-def test_from_tuple(tup, magnitude, unit_items):
-    q = Quantity.from_tuple(tup=tup)
-    assert type(q) is Quantity and q.magnitude == magnitude and q.to_tuple() == (magnitude, unit_items)
+def test_format(Q_):
+    formats = {"": "2.5 m", ".2f": "2.50 m", "10.3e": " 2.500e+00 m", "+": "+2.5 m", "~P": "2.5 m", "d": "2.5 m"}
+    for fmt, text in formats.items():
+        assert format(Q_(2.5, "m"), fmt) == text
 
 
 @pytest.mark.parametrize(
-    "tup, message",
+    "tup, expected",
     [
+        ((2.0, [("meter", 1.0), ("meter", -1.0)]), (2.0, [])),
+        ((2, (("meter", 1), ("second", -1), ("meter", 1))), (2.0, [("meter", 2.0), ("second", -1.0)])),
+        ((True, Seq([("nosuchunit", 1.0)])), (1.0, [("nosuchunit", 1.0)])),  # names are not checked
         ((1.0, [], 3), "expected tuple of length 2, but got tuple of length 3"),
         ([1.0, []], "'list' object cannot be converted to 'tuple'"),
         (("x", []), "must be real number, not str"),
         ((1.0, "meter"), "Can't extract `str` to `Vec`"),
-        ((1.0, 5), "'int' object cannot be converted to 'Sequence'"),
-        ((1.0, [("meter",)]), "expected tuple of length 2, but got tuple of length 1"),
         ((1.0, [(1, 1.0)]), "'int' object cannot be converted to 'str'"),
-        ((1.0, [("meter", "2")]), "must be real number, not str"),
     ],
 )
-def test_from_tuple_errors(tup, message):
-    with pytest.raises(TypeError) as info:
-        Quantity.from_tuple(tup)
-    assert str(info.value) == "argument 'tup': " + message
+def test_from_tuple(tup, expected):
+    if isinstance(expected, str):
+        with pytest.raises(TypeError) as info:
+            Quantity.from_tuple(tup)
+        assert str(info.value) == "argument 'tup': " + expected
+    else:
+        assert Quantity.from_tuple(tup=tup).to_tuple() == expected
 
 
 def test_tuple_and_pickle_get_a_fresh_registry(ureg, Q_):
@@ -371,38 +303,12 @@ def test_every_unit_text_reads_back(exponent):
 # ---- hash, round and numbers ----
 
 
-def siphash13_zero_key(feeds):
-    """SipHash-1-3 with zero keys, computed by CPython's own bytes hash."""
-    code = "import sys\nfor h in sys.argv[1:]: print(hash(bytes.fromhex(h)) & 0xFFFFFFFFFFFFFFFF)"
-    out = subprocess.run([sys.executable, "-c", code, *(f.hex() for f in feeds)],
-                         env=dict(os.environ, PYTHONHASHSEED="0"), capture_output=True, text=True, check=True)
-    return [int(h) for h in out.stdout.split()]
-
-
-@pytest.mark.skipif(sys.hash_info.algorithm != "siphash13", reason="needs CPython's siphash13")
-def test_hash_of_dimensioned_quantities(Q_):
-    cases = [((1, "km"), 1000.0, [("meter", 1.0)]), ((2, "m/s**2"), 2.0, [("meter", 1.0), ("second", -2.0)])]
-    for (args, base, roots) in cases:
-        h = struct.unpack("<Q", struct.pack("<d", base))[0]
-        for digest in siphash13_zero_key([n.encode() + b"\xff" + struct.pack("<d", e) for n, e in roots]):
-            h ^= digest
-        h -= (h >> 63) << 64  # as a signed 64-bit integer
-        assert hash(Q_(*args)) == (-2 if h == -1 else h)
-
-
 @pytest.mark.parametrize(
     "a, b, same",
     [
-        ((1, "km"), (1000, "m"), True),
-        ((1, "m*s"), (1, "s*m"), True),
-        ((0.0, "m"), (-0.0, "m"), True),
-        ((1, "m"), (1, "s"), False),
-        ((1, "m"), (2, "m"), False),
-        ((1, "m/s"), (1, "m*s"), False),
-        ((1, ""), 1.0, True),
-        ((-1, ""), -1.0, True),  # hash(-1.0) is -2, never -1
-        ((50, "percent"), 0.5, True),
-        ((3, "km/m"), 3000.0, True),
+        ((1, "km"), (1000, "m"), True), ((1, "m*s"), (1, "s*m"), True), ((0.0, "m"), (-0.0, "m"), True),
+        ((1, "m"), (1, "s"), False), ((1, "m"), (2, "m"), False), ((1, "m/s"), (1, "m*s"), False),
+        ((-1, ""), -1.0, True), ((50, "percent"), 0.5, True), ((3, "km/m"), 3000.0, True),
     ],
 )
 def test_hash(Q_, a, b, same):
@@ -414,48 +320,26 @@ def test_hash(Q_, a, b, same):
 
 @pytest.mark.parametrize(
     "value, ndigits, magnitude",
-    [
-        (2.5, None, 3.0),
-        (-2.5, None, -3.0),  # halves away from zero
-        (2.4, None, 2.0),
-        (1.25, 1, 1.3),
-        (-15, -1, -20.0),
-        (1234.5678, 2, 1234.57),
-        (1.5, 309, 1.5),  # 10 ** ndigits overflows: nothing left to round
-        (1.5, 2**31 - 1, 1.5),
-        (1e300, 10, 1e300),
-        (1.5, -309, 0.0),
-        (-1.5, -(2**31), -0.0),
-    ],
+    [(2.5, None, 3.0), (-2.5, None, -3.0), (1.25, 1, 1.3), (-15, -1, -20.0), (1.5, 309, 1.5),
+     (1.5, -309, 0.0), (-1.5, -(2**31), -0.0), (1.5, 2**31, OverflowError), (1.5, 1.5, TypeError)],
 )
 def test_round(Q_, value, ndigits, magnitude):
     q = Q_(value, "m")
+    if isinstance(magnitude, type):
+        with pytest.raises(magnitude):
+            round(q, ndigits)
+        return
     r = round(q) if ndigits is None else round(q, ndigits)
-    assert type(r) is Quantity and r.unit_items() == [("meter", 1.0)] and q.magnitude == value
+    assert type(r) is Quantity and r.unit_items() == M and q.magnitude == value
     assert r.magnitude == magnitude and math.copysign(1, r.magnitude) == math.copysign(1, magnitude)
-
-
-@pytest.mark.parametrize(
-    "ndigits, exc",
-    [(1.5, TypeError), ("2", TypeError), (2**31, OverflowError), (-(2**31) - 1, OverflowError)],
-)
-def test_round_errors(Q_, ndigits, exc):
-    with pytest.raises(exc):
-        Q_(1.5, "m").__round__(ndigits)
 
 
 @pytest.mark.parametrize(
     "value, units, as_float, as_int",
     [
-        (2.9, "", 2.9, 2),
-        (-2.9, "", -2.9, -2),
-        (1e30, "", 1e30, int(1e30)),
-        (250, "percent", 2.5, 2),
-        (180, "degree", math.pi, 3),
-        (3, "km/m", 3000.0, 3000),
-        (math.nan, "", math.nan, ValueError),
-        (-math.inf, "", -math.inf, OverflowError),
-        (5, "m/s", "[length] / [time]", DimensionalityError),
+        (2.9, "", 2.9, 2), (-2.9, "", -2.9, -2), (1e30, "", 1e30, int(1e30)), (250, "percent", 2.5, 2),
+        (180, "degree", math.pi, 3), (3, "km/m", 3000.0, 3000), (math.nan, "", math.nan, ValueError),
+        (-math.inf, "", -math.inf, OverflowError), (5, "m/s", "[length] / [time]", DimensionalityError),
     ],
 )
 def test_float_and_int(Q_, value, units, as_float, as_int):
@@ -481,14 +365,9 @@ def test_float_and_int(Q_, value, units, as_float, as_int):
     "units, text, checks",
     [
         ("m/s", "[length] / [time]", ["[length]/[time]", "[time] ** -1 * [length]", " [length] / [time]"]),
-        ("kg*m**2/s**2", "[length] ** 2 * [mass] / [time] ** 2", []),
-        ("1/s", "1 / [time]", ["[time] ** -1"]),
-        ("m**0.5", "[length] ** 0.5", []),
-        ("degC", "[temperature]", ["temperature"]),
-        ("m", "[length]", ["[length] ** 1", "length"]),
-        ("", "dimensionless", [""]),
-        ("m/km", "dimensionless", []),
-        ("radian", "dimensionless", []),
+        ("kg*m**2/s**2", "[length] ** 2 * [mass] / [time] ** 2", []), ("1/s", "1 / [time]", ["[time] ** -1"]),
+        ("m**0.5", "[length] ** 0.5", []), ("degC", "[temperature]", ["temperature"]),
+        ("m", "[length]", ["[length] ** 1"]), ("", "dimensionless", [""]), ("m/km", "dimensionless", []),
     ],
 )
 def test_dimensionality_and_check(Q_, units, text, checks):
@@ -516,28 +395,17 @@ def test_dimensionality_follows_a_redefinition(ureg, orphan):
 @pytest.mark.parametrize(
     "units, other, expected",
     [
-        ("m", "km", True),
-        ("m", "", False),
-        ("m", Unit("mile"), True),
-        ("m", Unit("s"), False),
-        ("m", Quantity(5, "km"), True),
-        ("m", Quantity(5, "s"), False),
-        ("m", 5.0, False),
-        ("m", None, False),
-        ("", None, True),
-        ("", [1, 2], True),
-        ("", "percent", True),
-        ("", "m", False),
-        ("", Quantity(2), True),
-        ("percent", 7, True),
-        ("m/s", Unit("km") / Unit("h"), True),
+        ("m", "km", True), ("m", "", False), ("m", Unit("mile"), True), ("m", Unit("s"), False),
+        ("m", Quantity(5, "km"), True), ("m", Quantity(5, "s"), False), ("m", 5.0, False), ("m", None, False),
+        ("", None, True), ("", [1, 2], True), ("", "percent", True), ("", "m", False), ("", Quantity(2), True),
+        ("percent", 7, True), ("m/s", Unit("km") / Unit("h"), True),
     ],
 )
 def test_is_compatible_with(Q_, units, other, expected):
     assert Q_(3, units).is_compatible_with(other=other) is expected
 
 
-def test_queries_use_the_quantitys_own_registry(Q_, ureg):
+def test_queries_use_the_quantitys_own_registry(Q_):
     smoot = UnitRegistry()
     smoot.define("smoot = 1.7018 m")
     for other in ("smoot", smoot._scalar_quantity(1, "smoot"), smoot.Unit("smoot")):
@@ -554,15 +422,11 @@ def test_queries_use_the_quantitys_own_registry(Q_, ureg):
 @pytest.mark.parametrize(
     "value, units, expected",
     [
-        (90, "s", datetime.timedelta(minutes=1, seconds=30)),
-        (1.5, "hour", datetime.timedelta(seconds=5400)),
-        (250, "ms", datetime.timedelta(milliseconds=250)),
-        (-2, "minute", datetime.timedelta(seconds=-120)),
-        (1.0000004, "s", datetime.timedelta(0, 1.0000004)),
+        (90, "s", datetime.timedelta(minutes=1, seconds=30)), (250, "ms", datetime.timedelta(milliseconds=250)),
+        (-2, "minute", datetime.timedelta(seconds=-120)), (1.0000004, "s", datetime.timedelta(0, 1.0000004)),
         (2, "m", DimensionalityError("Cannot convert from 'meter' ([length]) to 'second' ([time])")),
         (2, "", DimensionalityError("Cannot convert from 'dimensionless' (dimensionless) to 'second' ([time])")),
-        (1e20, "s", OverflowError()),
-        (math.nan, "s", ValueError()),
+        (1e20, "s", OverflowError()), (math.nan, "s", ValueError()),
     ],
 )
 def test_to_timedelta(Q_, value, units, expected):
@@ -589,24 +453,6 @@ def test_timedelta_runs_after_the_registry_lock_is_released(Q_, monkeypatch):
     assert seen == [((0, 90.0), {}, True, 60.0)] and type(seen[0][0][0]) is int
 
 
-class Recorder:
-    """Stands in for qudimrs.Measurement and records how it was called."""
-
-    def __init__(self):
-        self.calls = []
-
-    def __call__(self, *args, **kwargs):
-        self.calls.append((args, kwargs))
-        return "measurement"
-
-
-@pytest.fixture
-def recorder(monkeypatch):
-    r = Recorder()
-    monkeypatch.setattr(qudimrs, "Measurement", r)
-    return r
-
-
 class NumpyBool:
     __module__ = "numpy"
 
@@ -623,31 +469,28 @@ NumpyBool.__name__ = "bool_"
 @pytest.mark.parametrize(
     "magnitude, args, kwargs, uncertainty",
     [
-        (5, (0.1,), {}, 0.1),
-        (-5, (0.1,), {"relative": True}, 0.5),
-        (-5, (0.1, True), {}, 0.5),
-        (4, (), {"error": 0.5, "relative": False}, 0.5),
-        (5, (Fraction(1, 4),), {}, 0.25),
-        (-8, (0.25,), {"relative": NumpyBool(True)}, 2.0),
-        (-8, (0.25,), {"relative": NumpyBool(False)}, 0.25),
+        (5, (0.1,), {}, 0.1), (-5, (0.1,), {"relative": True}, 0.5), (-5, (0.1, True), {}, 0.5),
+        (4, (), {"error": 0.5, "relative": False}, 0.5), (5, (Fraction(1, 4),), {}, 0.25),
+        (-8, (0.25,), {"relative": NumpyBool(True)}, 2.0), (-8, (0.25,), {"relative": NumpyBool(False)}, 0.25),
+        (5, (0.1, 1), {}, TypeError), (5, (0.1, None), {}, TypeError), (5, (0.1, "yes"), {}, TypeError),
     ],
 )
-def test_plus_minus_calls_measurement_with_a_copy(Q_, ureg, recorder, magnitude, args, kwargs, uncertainty):
+def test_plus_minus_calls_measurement_with_a_copy(Q_, ureg, monkeypatch, magnitude, args, kwargs, uncertainty):
+    calls = []
+    monkeypatch.setattr(qudimrs, "Measurement", lambda *a, **k: calls.append((a, k)) or "measurement")
     q = Q_(magnitude, "m")
+    if uncertainty is TypeError:
+        with pytest.raises(TypeError, match="^argument 'relative': "):
+            q.plus_minus(*args, **kwargs)
+        assert calls == []
+        return
     assert q.plus_minus(*args, **kwargs) == "measurement"
-    (((c, amount), call_kwargs),) = recorder.calls
+    (((c, amount), call_kwargs),) = calls
     assert call_kwargs == {} and type(c) is Quantity and c is not q
     assert c.magnitude == magnitude and c.units == q.units
     assert type(amount) is float and amount == pytest.approx(uncertainty)
     ureg.define("smoot = 1.7018 m")
     assert c.is_compatible_with("smoot")
-
-
-@pytest.mark.parametrize("relative", [1, None, 1.0, "yes"])
-def test_plus_minus_refuses_a_relative_that_is_not_a_bool(Q_, recorder, relative):
-    with pytest.raises(TypeError, match="^argument 'relative': "):
-        Q_(5, "m").plus_minus(0.1, relative)
-    assert recorder.calls == []
 
 
 def test_plus_minus_borrows_the_quantity_and_passes_errors_on(Q_, monkeypatch):
