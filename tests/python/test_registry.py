@@ -154,7 +154,7 @@ def test_define_and_load_definitions(ureg):
     other = UnitRegistry()
     ureg.define("smoot = 1.7018 * meter")
     assert ureg.convert(1, "smoot", "m") == pytest.approx(1.7018) and "smoot" not in other
-    with pytest.raises(UndefinedUnitError, match="^'nope' is not defined in the unit registry$"):
+    with pytest.raises(UndefinedUnitError, match="(?m)^'nope' is not defined in the unit registry$"):
         ureg.define("bad = nope * meter")
     assert "bad" not in ureg
     assert ureg.load_definitions("bad2 = nope * meter\ngood = 3 * meter") is None
