@@ -62,8 +62,9 @@ bool place_keyword(const Signature& sig, PyObject* key, PyObject* value, PyObjec
     // %U keeps the whole name, embedded NULs and surrogates included; a key
     // that is no str (possible when a dict reaches a constructor directly)
     // shows as its str().
-    PyErr_Format(PyExc_TypeError, PyUnicode_Check(key) ? "%s got an unexpected keyword argument '%U'"
-                                                       : "%s got an unexpected keyword argument '%S'",
+    PyErr_Format(PyExc_TypeError,
+                 PyUnicode_Check(key) ? "%s got an unexpected keyword argument '%U'"
+                                      : "%s got an unexpected keyword argument '%S'",
                  sig.display, key);
     return false;
   }
@@ -72,13 +73,15 @@ bool place_keyword(const Signature& sig, PyObject* key, PyObject* value, PyObjec
     return true;
   }
   if (out[i] != nullptr) {
-    return type_error(std::string(sig.display) + " got multiple values for argument '" + sig.names[i] + "'");
+    return type_error(std::string(sig.display) + " got multiple values for argument '" +
+                      sig.names[i] + "'");
   }
   out[i] = value;
   return true;
 }
 
-bool finish(const Signature& sig, PyObject** out, const std::vector<const char*>& positional_only_used) {
+bool finish(const Signature& sig, PyObject** out,
+            const std::vector<const char*>& positional_only_used) {
   if (!positional_only_used.empty()) {
     return type_error(std::string(sig.display) +
                       " got some positional-only arguments passed as keyword arguments: " +
@@ -107,7 +110,8 @@ bool bind_args_matching(const Signature& sig, PyObject* const* args, Py_ssize_t 
   if (kwnames != nullptr) {
     const Py_ssize_t nk = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t k = 0; k < nk; ++k) {
-      if (!place_keyword(sig, PyTuple_GET_ITEM(kwnames, k), args[nargs + k], out, positional_only_used)) {
+      if (!place_keyword(sig, PyTuple_GET_ITEM(kwnames, k), args[nargs + k], out,
+                         positional_only_used)) {
         return false;
       }
     }
@@ -115,7 +119,8 @@ bool bind_args_matching(const Signature& sig, PyObject* const* args, Py_ssize_t 
   return finish(sig, out, positional_only_used);
 }
 
-bool bind_no_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+bool bind_no_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
+                  PyObject* kwnames) {
   if (nargs == 0 && (kwnames == nullptr || PyTuple_GET_SIZE(kwnames) == 0)) return true;
   PyObject* unused[1];
   return bind_args(sig, args, nargs, kwnames, unused);

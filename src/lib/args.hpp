@@ -42,7 +42,10 @@ inline bool bind_args(const Signature& sig, PyObject* const* args, Py_ssize_t na
 }
 /// Binds a method without parameters (surplus arguments get the same texts).
 bool bind_no_args(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
-/// The same for a tuple and an optional dict (type constructors).
+/// The same for a tuple and an optional dict (type constructors). What comes
+/// from the dict is borrowed from an object other code can change (unpickling
+/// hands a constructor a dict of its own): hold a reference to an argument
+/// before anything that can run Python code while it is still in use.
 bool bind_args(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** out);
 
 /// Prefixes a pending TypeError with "argument '{name}': "; other errors pass
@@ -64,12 +67,3 @@ bool extract_optional_str(PyObject* obj, const char* name, std::optional<std::st
 bool extract_double(PyObject* obj, const char* name, double& out);
 
 }  // namespace qudim::py
-
-/// In a QUDIM_FASTCALL_PARAMS method: binds into `PyObject* out[n]`, or
-/// returns nullptr from the method with the argument TypeError set.
-#define QUDIM_BIND(sig, out, n) \
-  PyObject* out[n];             \
-  if (!::qudim::py::bind_args(sig, args, nargs, kwnames, out)) return nullptr
-/// The same for a method without parameters.
-#define QUDIM_BIND_NONE(sig) \
-  if (!::qudim::py::bind_no_args(sig, args, nargs, kwnames)) return nullptr

@@ -5,11 +5,12 @@
 
 #include "lib/py.hpp"
 
-#include <type_traits>  // std::invoke_result_t, std::is_same_v
+#include <mutex>        // std::lock_guard
+#include <type_traits>  // std::invoke_result_t, std::is_pointer_v
 #include <utility>      // std::forward
 
-#include "errors.hpp"          // Result, QudimError
-#include "lib/handle.hpp"      // RegistryHandle, RegistryLock
+#include "errors.hpp"            // Result, QudimError
+#include "lib/handle.hpp"        // RegistryHandle, CoreRegistry
 #include "registry/suggest.hpp"  // annotate_undefined
 
 namespace qudim::py {
@@ -67,14 +68,16 @@ struct is_result<Result<T>> : std::true_type {};
 
 /// Runs fn(registry) under handle's lock and hands back what it returns, the
 /// lock released. Nothing in fn may create a Python object or run Python
-/// code. A failure naming an undefined unit gets its close spellings as a
-/// note while the registry is still at hand (the error path only).
+/// code: that code could call back into the same registry and deadlock. A
+/// failure naming an undefined unit gets its close spellings as a note while
+/// the registry is still at hand (the error path only).
 template <class Fn>
 auto locked(const RegistryHandle& handle, Fn&& fn) -> std::invoke_result_t<Fn, UnitRegistry&> {
-  RegistryLock lock(handle);
-  auto result = std::forward<Fn>(fn)(lock.registry());
+  CoreRegistry& core = *handle.get();
+  const std::lock_guard<std::mutex> lock(core.mutex);
+  auto result = std::forward<Fn>(fn)(core.registry);
   if constexpr (is_result<decltype(result)>::value) {
-    if (!result) annotate_undefined(lock.registry(), result.error());
+    if (!result) annotate_undefined(core.registry, result.error());
   }
   return result;
 }

@@ -57,7 +57,8 @@ PyObject* raise(PyObject* type, const char* message) {
 }
 
 PyObject* raise(PyObject* type, std::string_view message) {
-  PyObject* text = PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size()));
+  PyObject* text =
+      PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size()));
   if (text == nullptr) return nullptr;
   PyErr_SetObject(type, text);
   Py_DECREF(text);
@@ -84,7 +85,7 @@ PyObject* raise_as(PyObject* type, const QudimError& error) {
   return nullptr;
 }
 
-PyObject* to_py_err(const QudimError& error) { return raise_as(error_class(error.kind()), error); }
+PyObject* raise(const QudimError& error) { return raise_as(error_class(error.kind()), error); }
 
 void set_error_from_current_exception() noexcept {
   try {
@@ -94,11 +95,6 @@ void set_error_from_current_exception() noexcept {
   } catch (...) {
     PyErr_SetString(PyExc_SystemError, "internal error in qudimrs._core");
   }
-}
-
-PyObject* raise_from_current_exception() {
-  set_error_from_current_exception();
-  return nullptr;
 }
 
 }  // namespace qudim::py

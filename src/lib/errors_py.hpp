@@ -20,16 +20,12 @@ inline PyObject* dimensionality_error() { return error_class(ErrorKind::Dimensio
 /// The one place a core error becomes a Python exception: the class of its
 /// kind with its message as the only argument, its note (if any) attached
 /// with add_note. Always returns nullptr.
-PyObject* to_py_err(const QudimError& error);
+PyObject* raise(const QudimError& error);
 /// The same message and note raised as type (unit attributes report an
 /// unknown name as AttributeError).
 PyObject* raise_as(PyObject* type, const QudimError& error);
 /// Raises type with a message. Always returns nullptr.
 PyObject* raise(PyObject* type, const char* message);
 PyObject* raise(PyObject* type, std::string_view message);
-inline PyObject* raise(const QudimError& error) { return to_py_err(error); }
-
-/// Raises MemoryError for std::bad_alloc and SystemError for anything else.
-PyObject* raise_from_current_exception();
 
 }  // namespace qudim::py

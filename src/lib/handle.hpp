@@ -4,7 +4,7 @@
 
 #include <atomic>   // std::atomic
 #include <cstdint>  // uint32_t
-#include <mutex>   // std::mutex
+#include <mutex>    // std::mutex
 
 #include "registry/registry.hpp"  // UnitRegistry
 
@@ -27,7 +27,9 @@ class RegistryHandle {
  public:
   RegistryHandle() noexcept = default;
   /// A handle to a brand-new registry of the built-in definitions.
-  static RegistryHandle fresh() { return RegistryHandle(new CoreRegistry(UnitRegistry::new_registry())); }
+  static RegistryHandle fresh() {
+    return RegistryHandle(new CoreRegistry(UnitRegistry::new_registry()));
+  }
 
   RegistryHandle(const RegistryHandle& o) noexcept : core_(o.core_) { retain(); }
   RegistryHandle(RegistryHandle&& o) noexcept : core_(o.core_) { o.core_ = nullptr; }
@@ -50,7 +52,9 @@ class RegistryHandle {
   ~RegistryHandle() { release(); }
 
   CoreRegistry* get() const noexcept { return core_; }
-  std::uint32_t generation() const noexcept { return core_->generation.load(std::memory_order_relaxed); }
+  std::uint32_t generation() const noexcept {
+    return core_->generation.load(std::memory_order_relaxed);
+  }
   bool operator==(const RegistryHandle& o) const noexcept { return core_ == o.core_; }
 
  private:
@@ -63,29 +67,6 @@ class RegistryHandle {
     core_ = nullptr;
   }
   CoreRegistry* core_ = nullptr;
-};
-
-/// Holds a registry's lock for one binding call. Nothing Python may be
-/// created or called while it lives: Python code could re-enter the same
-/// registry and deadlock.
-class RegistryLock {
- public:
-  explicit RegistryLock(const RegistryHandle& h) : core_(h.get()) { core_->mutex.lock(); }
-  RegistryLock(const RegistryLock&) = delete;
-  RegistryLock& operator=(const RegistryLock&) = delete;
-  ~RegistryLock() { unlock(); }
-  /// Releases early (before building Python results).
-  void unlock() {
-    if (core_ != nullptr) {
-      core_->mutex.unlock();
-      core_ = nullptr;
-    }
-  }
-  UnitRegistry& registry() const { return core_->registry; }
-  UnitRegistry* operator->() const { return &core_->registry; }
-
- private:
-  CoreRegistry* core_;
 };
 
 }  // namespace qudim::py

@@ -5,7 +5,7 @@
 
 #include "lib/args.hpp"       // short_type_name
 #include "lib/entry.hpp"      // locked
-#include "lib/errors_py.hpp"  // to_py_err
+#include "lib/errors_py.hpp"  // raise
 
 namespace qudim::py {
 
@@ -39,7 +39,8 @@ int free_quantity_count = 0;
 }  // namespace
 
 PyQuantity* alloc_quantity() {
-  if (!kRecycleQuantities || free_quantity_count == 0) return PyObject_New(PyQuantity, QuantityType);
+  if (!kRecycleQuantities || free_quantity_count == 0)
+    return PyObject_New(PyQuantity, QuantityType);
   PyQuantity* q = free_quantities[--free_quantity_count];
   PyObject_Init(reinterpret_cast<PyObject*>(q), QuantityType);
   return q;
@@ -57,7 +58,8 @@ namespace {
 
 /// A new Quantity object with every member but the units set; the caller
 /// constructs those next (also when it fails, before releasing the object).
-PyQuantity* start_quantity(double magnitude, const RegistryHandle& handle, std::uint32_t cache_generation) {
+PyQuantity* start_quantity(double magnitude, const RegistryHandle& handle,
+                           std::uint32_t cache_generation) {
   PyQuantity* q = alloc_quantity();
   if (q == nullptr) return nullptr;
   q->magnitude = magnitude;
@@ -85,8 +87,8 @@ struct UnitsUnderConstruction {
 /// Builds a Quantity with units constructed in place from units (copied or
 /// moved).
 template <class Units>
-PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle, PyObject* cache,
-                       std::uint32_t cache_generation) {
+PyObject* new_quantity(double magnitude, Units&& units, const RegistryHandle& handle,
+                       PyObject* cache, std::uint32_t cache_generation) {
   PyQuantity* q = start_quantity(magnitude, handle, cache_generation);
   if (q == nullptr) return nullptr;
   UnitsUnderConstruction<PyQuantity> guard{q, true};
@@ -110,7 +112,8 @@ PyObject* make_quantity_with_cache(double magnitude, UnitsContainer&& units,
   return new_quantity(magnitude, std::move(units), handle, cache, cache_generation);
 }
 
-PyObject* make_quantity(double magnitude, const UnitsContainer& units, const RegistryHandle& handle) {
+PyObject* make_quantity(double magnitude, const UnitsContainer& units,
+                        const RegistryHandle& handle) {
   return new_quantity(magnitude, units, handle, nullptr, 0);
 }
 
@@ -167,13 +170,14 @@ PyObject* quantity_of_text(double magnitude, std::string_view text, const Regist
     q.set_units(**units);
     return {};
   });
-  if (!parsed) return to_py_err(parsed.error());
+  if (!parsed) return raise(parsed.error());
   return q.take();
 }
 
 bool extract_quantity(PyObject* obj, std::optional<QuantityCopy>& out) {
   if (!is_quantity(obj)) {
-    PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to 'Quantity'", short_type_name(obj));
+    PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to 'Quantity'",
+                 short_type_name(obj));
     return false;
   }
   PyQuantity* q = as_quantity(obj);

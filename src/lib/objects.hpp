@@ -4,10 +4,10 @@
 
 #include "lib/py.hpp"
 
-#include <cstdint>   // int32_t
-#include <optional>  // std::optional
+#include <cstdint>      // int32_t
+#include <optional>     // std::optional
 #include <string_view>  // std::string_view
-#include <utility>   // std::move, std::exchange
+#include <utility>      // std::move, std::exchange
 
 #include "lib/handle.hpp"       // RegistryHandle
 #include "units_container.hpp"  // UnitsContainer
@@ -20,14 +20,12 @@ namespace qudim::py {
 using BorrowFlag = std::int32_t;
 
 struct PyUnitRegistry {
-  PyObject_HEAD
-  RegistryHandle registry;
+  PyObject_HEAD RegistryHandle registry;
   PyObject* init_kwargs;  // dict or nullptr
 };
 
 struct PyQuantity {
-  PyObject_HEAD
-  double magnitude;
+  PyObject_HEAD double magnitude;
   UnitsContainer units;
   RegistryHandle registry;
   PyObject* dimensionality_cache;  // str; nullptr while empty
@@ -36,8 +34,7 @@ struct PyQuantity {
 };
 
 struct PyUnit {
-  PyObject_HEAD
-  UnitsContainer units;
+  PyObject_HEAD UnitsContainer units;
   RegistryHandle registry;
 };
 
@@ -61,7 +58,8 @@ inline PyUnitRegistry* as_registry(PyObject* o) { return reinterpret_cast<PyUnit
 PyObject* make_registry(RegistryHandle handle, PyObject* kwargs);
 /// A new Quantity with an empty dimensionality cache. The units are copied
 /// or moved straight into the object (once: this is on every hot path).
-PyObject* make_quantity(double magnitude, const UnitsContainer& units, const RegistryHandle& handle);
+PyObject* make_quantity(double magnitude, const UnitsContainer& units,
+                        const RegistryHandle& handle);
 PyObject* make_quantity(double magnitude, UnitsContainer&& units, const RegistryHandle& handle);
 /// A new Quantity carrying cache (a str or nullptr) over, as copies do.
 PyObject* make_quantity_with_cache(double magnitude, const UnitsContainer& units,
@@ -115,7 +113,11 @@ struct QuantityCopy {
   std::uint32_t cache_generation;
 
   QuantityCopy(double m, UnitsContainer u, RegistryHandle r, PyObject* c, std::uint32_t g)
-      : magnitude(m), units(std::move(u)), registry(std::move(r)), dimensionality_cache(c), cache_generation(g) {}
+      : magnitude(m),
+        units(std::move(u)),
+        registry(std::move(r)),
+        dimensionality_cache(c),
+        cache_generation(g) {}
   QuantityCopy(const QuantityCopy&) = delete;
   QuantityCopy& operator=(const QuantityCopy&) = delete;
   ~QuantityCopy() { Py_XDECREF(dimensionality_cache); }
@@ -135,7 +137,8 @@ class Borrow {
  public:
   explicit Borrow(PyQuantity* q) : q_(q) {
     if (Exclusive ? q->borrow != 0 : q->borrow < 0) {
-      PyErr_SetString(PyExc_RuntimeError, Exclusive ? "Already borrowed" : "Already mutably borrowed");
+      PyErr_SetString(PyExc_RuntimeError,
+                      Exclusive ? "Already borrowed" : "Already mutably borrowed");
       q_ = nullptr;
     } else {
       q->borrow = Exclusive ? -1 : q->borrow + 1;

@@ -2,24 +2,24 @@
 // registry lock once, call the core and build Python results after unlocking.
 #include "lib/py.hpp"
 
-#include <algorithm>  // std::sort
-#include <array>      // std::array
+#include <algorithm>    // std::sort
+#include <array>        // std::array
 #include <optional>     // std::optional
 #include <string>       // std::string
 #include <type_traits>  // std::invoke_result_t
 #include <utility>      // std::pair, std::move
 #include <vector>       // std::vector
 
-#include "lib/args.hpp"             // Signature, bind_args, extract_*
-#include "lib/entry.hpp"            // entry, fastcall_method, locked
-#include "lib/errors_py.hpp"        // to_py_err, raise_as, raise
-#include "lib/objects.hpp"          // PyUnitRegistry, make_*, quantity_of_text
-#include "lib/py_values.hpp"        // str_of, str_list
-#include "lib/quantity.hpp"         // rebind_quantity
+#include "lib/args.hpp"                  // Signature, bind_args, extract_*
+#include "lib/entry.hpp"                 // entry, fastcall_method, locked
+#include "lib/errors_py.hpp"             // raise, raise_as
+#include "lib/objects.hpp"               // PyUnitRegistry, make_*, quantity_of_text
+#include "lib/py_values.hpp"             // str_of, str_list
+#include "lib/quantity.hpp"              // rebind_quantity
+#include "number_text.hpp"               // parse_decimal
+#include "parser.hpp"                    // parse_definitions
 #include "quantity/quantity_string.hpp"  // parse_quantity_string
-#include "number_text.hpp"          // parse_decimal
-#include "parser.hpp"               // parse_definitions
-#include "text_util.hpp"            // trim
+#include "text_util.hpp"                 // trim
 
 namespace qudim::py {
 
@@ -62,7 +62,7 @@ PyObject* text_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
   std::string_view text;
   if (!bind_text(Sig, args, nargs, kwnames, text)) return nullptr;
   auto result = locked(handle_of(self), [&](UnitRegistry& reg) { return Query(reg, text); });
-  if (!result) return to_py_err(result.error());
+  if (!result) return raise(result.error());
   return Build(self, std::move(*result));
 }
 
@@ -84,11 +84,12 @@ PyObject* two_units_method(PyObject* self, PyObject* const* args, Py_ssize_t nar
     return nullptr;
   }
   auto result = locked(handle_of(self), [&](UnitRegistry& reg) {
-    return with_two_units(reg, text1, text2, [&](const UnitsContainer& units1, const UnitsContainer& units2) {
-      return Query(reg, units1, units2);
-    });
+    return with_two_units(reg, text1, text2,
+                          [&](const UnitsContainer& units1, const UnitsContainer& units2) {
+                            return Query(reg, units1, units2);
+                          });
   });
-  if (!result) return to_py_err(result.error());
+  if (!result) return raise(result.error());
   return Build(std::move(*result));
 }
 
@@ -104,7 +105,8 @@ PyObject* expression_quantity(PyObject* self, std::string_view expr) {
   const QuantityText parts = parse_quantity_string(text);
   const std::optional<double> m = parse_decimal(parts.magnitude, true);
   if (!m) {
-    return raise(PyExc_ValueError, "Cannot parse magnitude: '" + std::string(parts.magnitude) + "'");
+    return raise(PyExc_ValueError,
+                 "Cannot parse magnitude: '" + std::string(parts.magnitude) + "'");
   }
   return quantity_of_text(*m, parts.units, handle_of(self));
 }
@@ -123,7 +125,8 @@ Result<std::vector<std::string>> compatible_names(UnitRegistry& reg, const Units
   return reg.compatible_units(*dims);
 }
 
-Result<std::pair<double, UnitsContainer>> root_units(UnitRegistry& reg, const UnitsContainer& units) {
+Result<std::pair<double, UnitsContainer>> root_units(UnitRegistry& reg,
+                                                     const UnitsContainer& units) {
   return reg.get_root_units(units);
 }
 
@@ -240,12 +243,14 @@ PyObject* registry_get_auto_reduce(PyObject*, void*) { Py_RETURN_FALSE; }
 int registry_contains(PyObject* self, PyObject* item) {
   std::string_view name;
   if (!extract_str(item, "item", name)) return -1;
-  return locked(handle_of(self), [&](UnitRegistry& reg) { return reg.knows_spelling(name); }) ? 1 : 0;
+  return locked(handle_of(self), [&](UnitRegistry& reg) { return reg.knows_spelling(name); }) ? 1
+                                                                                              : 0;
 }
 
 /// The canonical unit names in byte order.
 std::vector<std::string> sorted_unit_names(PyObject* self) {
-  std::vector<std::string> names = locked(handle_of(self), [](UnitRegistry& reg) { return reg.unit_names(); });
+  std::vector<std::string> names =
+      locked(handle_of(self), [](UnitRegistry& reg) { return reg.unit_names(); });
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -265,7 +270,8 @@ const Signature kDirSig{"UnitRegistry.__dir__()", kNoParams, 0, 0};
 PyObject* registry_dir(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   if (!bind_no_args(kDirSig, args, nargs, kwnames)) return nullptr;
   const std::vector<std::string> names = sorted_unit_names(self);
-  PyObject* entries = PyObject_CallMethod(reinterpret_cast<PyObject*>(&PyBaseObject_Type), "__dir__", "O", self);
+  PyObject* entries =
+      PyObject_CallMethod(reinterpret_cast<PyObject*>(&PyBaseObject_Type), "__dir__", "O", self);
   if (entries == nullptr) return nullptr;
   for (const std::string& name : names) {
     if (name.starts_with('_')) continue;  // never an attribute
@@ -285,7 +291,8 @@ const Signature kGetattrSig{"UnitRegistry.__getattr__()", kNameParams, 1, 1};
 
 // Unit lookup by attribute (`ureg.meter`) runs only after ordinary lookup
 // failed (see install_attribute_hook), so ordinary members cost nothing extra.
-PyObject* registry_getattr(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* registry_getattr(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
   PyObject* name;
   if (!bind_args(kGetattrSig, args, nargs, kwnames, &name)) return nullptr;
   std::string_view text;
@@ -306,7 +313,7 @@ PyObject* registry_getattr(PyObject* self, PyObject* const* args, Py_ssize_t nar
     q.set_units(**units);
     return {};
   });
-  if (!found) return known ? to_py_err(found.error()) : raise_as(PyExc_AttributeError, found.error());
+  if (!found) return known ? raise(found.error()) : raise_as(PyExc_AttributeError, found.error());
   return q.take();
 }
 
@@ -367,7 +374,8 @@ PyObject* registry_parse_expression(PyObject* self, PyObject* const* args, Py_ss
 const char* const kConvertParams[] = {"value", "src", "dst"};
 const Signature kConvertSig{"UnitRegistry.convert()", kConvertParams, 3, 3};
 
-PyObject* registry_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* registry_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
   PyObject* a[3];
   if (!bind_args(kConvertSig, args, nargs, kwnames, a)) return nullptr;
   double value;
@@ -381,7 +389,7 @@ PyObject* registry_convert(PyObject* self, PyObject* const* args, Py_ssize_t nar
       return reg.convert(value, s, d);
     });
   });
-  if (!r) return to_py_err(r.error());
+  if (!r) return raise(r.error());
   return PyFloat_FromDouble(*r);
 }
 
@@ -404,7 +412,7 @@ PyObject* registry_apply_definitions(PyObject* self, PyObject* const* args, Py_s
     handle_of(self).get()->generation.fetch_add(1, std::memory_order_relaxed);
     return st;
   });
-  if (!applied) return to_py_err(applied.error());
+  if (!applied) return raise(applied.error());
   Py_RETURN_NONE;
 }
 
@@ -461,7 +469,8 @@ PyDoc_STRVAR(registry_root_units_text__doc__,
              "_get_root_units($self, unit)\n--\n\nInternal: get root units representation");
 PyDoc_STRVAR(registry_dimensionality_text__doc__,
              "_get_dimensionality($self, unit)\n--\n\nInternal: get dimensionality string");
-PyDoc_STRVAR(registry_format_units__doc__, "_format_units($self, unit)\n--\n\nInternal: format units");
+PyDoc_STRVAR(registry_format_units__doc__,
+             "_format_units($self, unit)\n--\n\nInternal: format units");
 PyDoc_STRVAR(registry_get_prefixes__doc__,
              "_get_prefixes($self)\n--\n\nInternal: list all known prefixes with their factors");
 PyDoc_STRVAR(registry_get_base_units__doc__,
@@ -471,8 +480,10 @@ PyDoc_STRVAR(registry_get_root_units__doc__,
              "get_root_units($self, unit)\n--\n\nGet root units (alias for get_base_units).");
 PyDoc_STRVAR(registry_get_dimensionality__doc__,
              "get_dimensionality($self, unit)\n--\n\nGet the dimensionality of a unit expression.");
-PyDoc_STRVAR(registry_get_name__doc__, "get_name($self, unit)\n--\n\nGet the canonical name for a unit.");
-PyDoc_STRVAR(registry_get_symbol__doc__, "get_symbol($self, unit)\n--\n\nGet the symbol for a unit.");
+PyDoc_STRVAR(registry_get_name__doc__,
+             "get_name($self, unit)\n--\n\nGet the canonical name for a unit.");
+PyDoc_STRVAR(registry_get_symbol__doc__,
+             "get_symbol($self, unit)\n--\n\nGet the symbol for a unit.");
 PyDoc_STRVAR(registry_is_compatible_with__doc__,
              "is_compatible_with($self, unit1, unit2)\n--\n\n"
              "Check if two unit expressions are dimensionally compatible.");
@@ -529,7 +540,8 @@ PyMethodDef registry_methods[] = {
 
 PyGetSetDef registry_getset[] = {
     {"_init_kwargs", registry_get_init_kwargs, nullptr, nullptr, nullptr},
-    {"default_format", registry_get_default_format, nullptr, registry_default_format__doc__, nullptr},
+    {"default_format", registry_get_default_format, nullptr, registry_default_format__doc__,
+     nullptr},
     {"auto_reduce_dimensions", registry_get_auto_reduce, nullptr, registry_auto_reduce__doc__,
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},

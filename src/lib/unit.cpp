@@ -10,7 +10,7 @@
 #include "lib/args.hpp"           // bind_args, extract_str, argument_error
 #include "lib/compatibility.hpp"  // classify_compat_arg, units_compatible
 #include "lib/entry.hpp"          // entry, fastcall_method, locked
-#include "lib/errors_py.hpp"      // to_py_err, raise
+#include "lib/errors_py.hpp"      // raise
 #include "lib/objects.hpp"        // PyUnit, make_unit, make_quantity, extract_quantity
 #include "lib/py_values.hpp"      // str_of, str_list, unit_items
 #include "siphash.hpp"            // siphash13
@@ -63,7 +63,7 @@ PyObject* unit_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
   const RegistryHandle handle = RegistryHandle::fresh();
   Result<UnitsContainer> parsed =
       locked(handle, [&](UnitRegistry& reg) { return reg.parse_unit_expr(text); });
-  if (!parsed) return to_py_err(parsed.error());
+  if (!parsed) return raise(parsed.error());
   return make_unit(std::move(*parsed), handle);
 }
 
@@ -83,7 +83,8 @@ PyObject* unit_repr(PyObject* self) { return str_of("<Unit('" + formatted(self) 
 Py_hash_t unit_hash(PyObject* self) {
   std::string feed;
   as_unit(self)->units.append_hash_feed(feed);
-  const auto h = static_cast<Py_hash_t>(static_cast<std::int64_t>(siphash13(feed.data(), feed.size())));
+  const auto h =
+      static_cast<Py_hash_t>(static_cast<std::int64_t>(siphash13(feed.data(), feed.size())));
   return h == -1 ? -2 : h;  // -1 signals an error to the interpreter
 }
 
@@ -182,13 +183,13 @@ PyObject* unit_power(PyObject* base, PyObject* exp, PyObject* mod) {
 
 PyObject* unit_get_dimensionality(PyObject* self, void*) {
   const Result<UnitsContainer> dims = dimensionality_of(self);
-  if (!dims) return to_py_err(dims.error());
+  if (!dims) return raise(dims.error());
   return str_of(dims->to_string());
 }
 
 PyObject* unit_get_dimensionless(PyObject* self, void*) {
   const Result<UnitsContainer> dims = dimensionality_of(self);
-  if (!dims) return to_py_err(dims.error());
+  if (!dims) return raise(dims.error());
   return PyBool_FromLong(dims->empty());
 }
 
@@ -204,9 +205,9 @@ PyObject* unit_is_compatible_with(PyObject* self, PyObject* const* args, Py_ssiz
   CompatArg other;
   if (!classify_compat_arg(arg, false, other)) return nullptr;
   PyUnit* u = as_unit(self);
-  const Result<bool> answer =
-      locked(u->registry, [&](UnitRegistry& reg) { return units_compatible(reg, u->units, other); });
-  if (!answer) return to_py_err(answer.error());
+  const Result<bool> answer = locked(
+      u->registry, [&](UnitRegistry& reg) { return units_compatible(reg, u->units, other); });
+  if (!answer) return raise(answer.error());
   return PyBool_FromLong(*answer);
 }
 
@@ -222,7 +223,7 @@ PyObject* unit_compatible_units(PyObject* self, PyObject* const* args, Py_ssize_
         if (!dims) return dims.take_error();
         return reg.compatible_units(*dims);
       });
-  if (!names) return to_py_err(names.error());
+  if (!names) return raise(names.error());
   return str_list(*names);
 }
 
@@ -230,14 +231,16 @@ PyObject* unit_compatible_units(PyObject* self, PyObject* const* args, Py_ssize_
 
 const Signature kUnitsStrSig{"Unit._units_str()", kNoParams, 0, 0};
 
-PyObject* unit_units_str(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* unit_units_str(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
   if (!bind_no_args(kUnitsStrSig, args, nargs, kwnames)) return nullptr;
   return str_of(formatted(self));
 }
 
 const Signature kUnitsDictSig{"Unit._units_dict()", kNoParams, 0, 0};
 
-PyObject* unit_units_dict(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* unit_units_dict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
   if (!bind_no_args(kUnitsDictSig, args, nargs, kwnames)) return nullptr;
   return unit_items(as_unit(self)->units);
 }
@@ -247,7 +250,8 @@ const Signature kReduceSig{"Unit.__reduce__()", kNoParams, 0, 0};
 PyObject* unit_reduce(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   if (!bind_no_args(kReduceSig, args, nargs, kwnames)) return nullptr;
   // Unpickling calls Unit(text), which parses the text in a fresh registry.
-  return Py_BuildValue("(O(N))", reinterpret_cast<PyObject*>(Py_TYPE(self)), str_of(formatted(self)));
+  return Py_BuildValue("(O(N))", reinterpret_cast<PyObject*>(Py_TYPE(self)),
+                       str_of(formatted(self)));
 }
 
 const Signature kCopySig{"Unit.__copy__()", kNoParams, 0, 0};
@@ -279,10 +283,11 @@ std::optional<double> converted_magnitude(PyObject* self, PyObject* value) {
     return std::nullopt;
   }
   PyUnit* u = as_unit(self);
-  const Result<double> m =
-      locked(u->registry, [&](UnitRegistry& reg) { return reg.convert(q->magnitude, q->units, u->units); });
+  const Result<double> m = locked(u->registry, [&](UnitRegistry& reg) {
+    return reg.convert(q->magnitude, q->units, u->units);
+  });
   if (!m) {
-    to_py_err(m.error());
+    raise(m.error());
     return std::nullopt;
   }
   return *m;
@@ -313,7 +318,8 @@ PyDoc_STRVAR(unit_units_str__doc__, "_units_str($self)\n--\n\n");
 PyDoc_STRVAR(unit_units_dict__doc__, "_units_dict($self)\n--\n\n");
 PyDoc_STRVAR(unit_reduce__doc__, "__reduce__($self)\n--\n\n");
 PyDoc_STRVAR(unit_from__doc__, "from_($self, value)\n--\n\nConvert a Quantity to this Unit.");
-PyDoc_STRVAR(unit_m_from__doc__, "m_from($self, value)\n--\n\nGet magnitude of a Quantity in this Unit.");
+PyDoc_STRVAR(unit_m_from__doc__,
+             "m_from($self, value)\n--\n\nGet magnitude of a Quantity in this Unit.");
 PyDoc_STRVAR(unit_compare__doc__, "compare($self, other, op)\n--\n\nCompare to another Unit");
 PyDoc_STRVAR(unit_copy__doc__, "__copy__($self)\n--\n\n");
 PyDoc_STRVAR(unit_deepcopy__doc__, "__deepcopy__($self, _memo)\n--\n\n");
