@@ -41,10 +41,8 @@ class QudimError {
   const std::string& note() const noexcept { return data_->note; }
   void set_note(std::string note) { data_->note = std::move(note); }
 
+  /// The undefined name, the description, or the first units text.
   const std::string& text1() const noexcept { return data_->text1; }
-  const std::string& text2() const noexcept { return data_->text2; }
-  const std::optional<UnitsContainer>& dim1() const noexcept { return data_->dim1; }
-  const std::optional<UnitsContainer>& dim2() const noexcept { return data_->dim2; }
 
  private:
   struct Data {

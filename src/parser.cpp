@@ -17,10 +17,6 @@ namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-/// Reads a decimal floating-point literal (`1e-3`, `+5`, `.5`, `1.`, `-inf`),
-/// correctly rounded; no value for any other text, blanks and hex included.
-std::optional<double> read_literal(std::string_view text) { return parse_decimal(text, true); }
-
 // ---------------------------------------------------------------------------
 // Tokens
 
@@ -58,7 +54,7 @@ std::optional<std::vector<Token>> tokenize(std::string_view text) {
     return is_digit(c) || c == '.' || c == 'e' || c == 'E';
   };
   const auto push_number = [&](std::string_view run) {
-    const std::optional<double> value = read_literal(run);
+    const std::optional<double> value = parse_decimal(run, true);
     if (value) tokens.push_back({Token::Kind::Number, 0, *value});
     return value.has_value();
   };
@@ -431,7 +427,7 @@ void read_definition(std::string_view line, std::vector<Definition>& out) {
 std::optional<double> eval_simple_expr(std::string_view text) {
   const std::string_view trimmed = trim(text);
   if (trimmed.empty()) return std::nullopt;
-  if (std::optional<double> literal = read_literal(trimmed)) return literal;
+  if (std::optional<double> literal = parse_decimal(trimmed, true)) return literal;
 
   std::string replaced;
   std::string_view expr = trimmed;

@@ -3,6 +3,9 @@
 
 namespace qudim {
 
+namespace {
+
+/// True for the code points Unicode calls White_Space.
 bool is_unicode_space(char32_t c) noexcept {
   switch (c) {
     case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
@@ -13,6 +16,8 @@ bool is_unicode_space(char32_t c) noexcept {
       return c >= 0x2000 && c <= 0x200A;
   }
 }
+
+}  // namespace
 
 char32_t decode_utf8(std::string_view text, std::size_t i, std::size_t& len) noexcept {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };

@@ -6,9 +6,6 @@
 
 namespace qudim {
 
-/// True for the code points Unicode calls White_Space.
-bool is_unicode_space(char32_t c) noexcept;
-
 /// Decodes the code point starting at text[i] and sets len to its byte
 /// length. A malformed or truncated sequence decodes as U+FFFD, length 1,
 /// so every byte string can be walked safely.

@@ -282,12 +282,6 @@ void UnitsContainer::mul_in_place(const UnitsContainer& other, double power) {
   for (const Entry& e : other) add_in_place(e.name, power == 1.0 ? e.exponent : e.exponent * power);
 }
 
-UnitsContainer UnitsContainer::add(std::string_view name, double e) const {
-  UnitsContainer copy(*this);
-  copy.add_in_place(name, e);
-  return copy;
-}
-
 UnitsContainer UnitsContainer::pow(double n) const {
   UnitsContainer out;
   out.grow(static_cast<std::uint32_t>(size()));

@@ -39,20 +39,17 @@ class UnitsContainer {
   static UnitsContainer single(std::string_view name, double exponent);
 
   // --- value operations (return new containers) ---
-  /// Copy with name's exponent increased by e; an exact 0.0 sum removes it.
-  [[nodiscard]] UnitsContainer add(std::string_view name, double e) const;
   /// Every exponent multiplied by n; exact-zero products are dropped.
   [[nodiscard]] UnitsContainer pow(double n) const;
   [[nodiscard]] UnitsContainer operator*(const UnitsContainer& other) const;
   [[nodiscard]] UnitsContainer operator/(const UnitsContainer& other) const;
   /// Same names, exponents within EPSILON; order plays no part.
   bool operator==(const UnitsContainer& other) const;
-  bool operator!=(const UnitsContainer& other) const { return !(*this == other); }
 
   // --- in-place forms of the same algebra (for builders on hot paths) ---
+  /// name's exponent increased by e; an exact 0.0 sum removes the name.
   void add_in_place(std::string_view name, double e);
   void mul_in_place(const UnitsContainer& other, double power = 1.0);
-  void div_in_place(const UnitsContainer& other) { mul_in_place(other, -1.0); }
   /// Appends without any check (used when building from trusted pairs).
   void push_back_unchecked(std::string_view name, double exponent);
   /// this = front * this, with front's names first: the product of the
@@ -78,7 +75,6 @@ class UnitsContainer {
   const Entry& operator[](std::size_t i) const noexcept { return live_data()[i]; }
   /// Pointer to the exponent of name, or nullptr.
   const double* find(std::string_view name) const noexcept;
-  bool contains(std::string_view name) const noexcept { return find(name) != nullptr; }
 
  private:
   static constexpr std::uint32_t kInline = 2;

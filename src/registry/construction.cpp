@@ -108,18 +108,10 @@ detail::Layer build_layer(std::string_view main_text, std::string_view constants
   return std::move(impl.own);
 }
 
-UnitRegistry UnitRegistry::new_registry() { return new_registry(detail::builtin_parse_memo()); }
-
-UnitRegistry UnitRegistry::new_registry(detail::SharedParseMemo& shared_memo) {
+UnitRegistry UnitRegistry::new_registry() {
   auto impl = std::make_unique<Impl>();
   impl->base = default_layer();
-  impl->shared_parse_memo = &shared_memo;
-  return UnitRegistry(std::move(impl));
-}
-
-UnitRegistry UnitRegistry::from_texts(std::string_view main, std::string_view constants) {
-  auto impl = std::make_unique<Impl>();
-  impl->base = std::make_shared<const detail::Layer>(build_layer(main, constants));
+  impl->shared_parse_memo = &detail::builtin_parse_memo();
   return UnitRegistry(std::move(impl));
 }
 

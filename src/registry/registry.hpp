@@ -19,9 +19,7 @@
 
 namespace qudim {
 
-namespace detail {
-class SharedParseMemo;
-}  // namespace detail
+struct RegistryTesting;
 
 /// One registered unit, fully reduced to root units.
 struct UnitEntry {
@@ -79,12 +77,6 @@ class UnitRegistry {
   /// call in a process: every registry shares one immutable default layer and
   /// keeps only its own additions and memos.
   static UnitRegistry new_registry();
-  /// new_registry with `shared_memo` standing in for the process-wide memo
-  /// that registries without definitions of their own share (for tests).
-  static UnitRegistry new_registry(detail::SharedParseMemo& shared_memo);
-  /// A standalone registry built from the given texts (for tests); `main`
-  /// may import "constants_en.txt", which splices in `constants`.
-  static UnitRegistry from_texts(std::string_view main, std::string_view constants);
 
   /// The layout behind a registry; complete only inside src/registry.
   struct Impl;
@@ -143,12 +135,9 @@ class UnitRegistry {
   /// Every prefix spelling (names, symbols, aliases), likewise.
   std::vector<std::string_view> prefix_spellings() const;
 
-  // --- memo sizes (for tests) ---
-  std::size_t parse_memo_size() const;
-  std::size_t unit_info_memo_size() const;
-
  private:
   friend Result<UnitInfo> eval_relation_tokens(const UnitRegistry&, const std::vector<RelToken>&);
+  friend struct RegistryTesting;
   explicit UnitRegistry(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };

@@ -42,11 +42,6 @@ const UnitsContainer* SharedParseMemo::insert(std::string_view text, const Units
   return &e->units;
 }
 
-std::size_t SharedParseMemo::size() const {
-  const std::lock_guard<std::mutex> guard(insert_mutex_);
-  return size_;
-}
-
 SharedParseMemo& builtin_parse_memo() {
   static SharedParseMemo memo;
   return memo;

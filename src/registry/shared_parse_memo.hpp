@@ -12,6 +12,10 @@
 
 #include "units_container.hpp"  // UnitsContainer
 
+namespace qudim {
+struct RegistryTesting;
+}  // namespace qudim
+
 namespace qudim::detail {
 
 /// Insert-only memo of text -> unit map, safe to share between threads.
@@ -29,13 +33,11 @@ class SharedParseMemo {
   /// Keeps a copy of units under text (the first one kept wins) and returns
   /// the kept map; nullptr once the memo is full.
   const UnitsContainer* insert(std::string_view text, const UnitsContainer& units);
-  /// How many texts are kept.
-  std::size_t size() const;
-
   /// At most this many texts are kept.
   static constexpr std::size_t kCapacity = 512;
 
  private:
+  friend struct qudim::RegistryTesting;
   struct Entry {
     std::string text;
     UnitsContainer units;

@@ -67,8 +67,4 @@ void UnitRegistry::register_unit(UnitEntry entry) {
   impl_->clear_memos();
 }
 
-std::size_t UnitRegistry::parse_memo_size() const { return impl_->parse_cache.size(); }
-
-std::size_t UnitRegistry::unit_info_memo_size() const { return impl_->unit_info_cache.size(); }
-
 }  // namespace qudim

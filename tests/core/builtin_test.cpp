@@ -14,6 +14,7 @@
 #include "parser.hpp"
 #include "registry/embedded_definitions.hpp"
 #include "registry/registry.hpp"
+#include "registry/registry_testing.hpp"
 
 namespace qudim {
 namespace {
@@ -138,7 +139,7 @@ std::string describe(UnitRegistry& r, const std::string& spelling) {
 
 TEST(BuiltinRegistry, FreshRegistryMatchesIndependentBuild) {
   UnitRegistry shared = UnitRegistry::new_registry();
-  UnitRegistry full = UnitRegistry::from_texts(kDefaultDefinitions, kConstantsDefinitions);
+  UnitRegistry full = RegistryTesting::from_texts(kDefaultDefinitions, kConstantsDefinitions);
   const auto compare = [&](const char* stage) {
     std::vector<std::string> a = shared.unit_names();
     std::vector<std::string> b = full.unit_names();

@@ -225,11 +225,11 @@ TEST(Store, DefinitionsClearTheMemos) {
   ASSERT_EQ(r.parse_unit_expr("pt")->to_string(), "point");
   ASSERT_EQ(r.get_unit_factor("kyd").value(), 914.4);
   ASSERT_EQ(r.get_unit_factor("km").value(), 1000.0);
-  EXPECT_GT(r.parse_memo_size(), 0u);
-  EXPECT_GT(r.unit_info_memo_size(), 0u);
+  EXPECT_GT(RegistryTesting::parse_memo_size(r), 0u);
+  EXPECT_GT(RegistryTesting::unit_info_memo_size(r), 0u);
   ASSERT_TRUE(define(r, "yard = 2 * meter\nspot = meter = pt").ok());
-  EXPECT_EQ(r.parse_memo_size(), 0u);
-  EXPECT_EQ(r.unit_info_memo_size(), 0u);
+  EXPECT_EQ(RegistryTesting::parse_memo_size(r), 0u);
+  EXPECT_EQ(RegistryTesting::unit_info_memo_size(r), 0u);
   EXPECT_EQ(r.get_unit_factor("yd").value(), 2.0);
   EXPECT_EQ(r.get_unit_factor("kyd").value(), 2000.0);
   EXPECT_EQ(r.parse_unit_expr("pt")->to_string(), "spot");
@@ -276,9 +276,9 @@ TEST(SharedParseMemo, KeepsFirstCopiesUpToCapacity) {
   EXPECT_EQ(memo.find("m"), kept);
   EXPECT_EQ((*memo.find("u7"))[0].exponent, 7.0);
   // A registry over a full memo keeps its texts in its own.
-  UnitRegistry r = UnitRegistry::new_registry(memo);
+  UnitRegistry r = RegistryTesting::with_shared_memo(memo);
   EXPECT_EQ(r.parse_unit_expr("km/h")->to_string(), "km / hour");
-  EXPECT_EQ(r.parse_memo_size(), 1u);
+  EXPECT_EQ(RegistryTesting::parse_memo_size(r), 1u);
 }
 
 TEST(SharedParseMemo, ConcurrentReadersSeeWholeEntries) {
@@ -301,20 +301,20 @@ TEST(SharedParseMemo, ConcurrentReadersSeeWholeEntries) {
   }
   for (std::thread& th : threads) th.join();
   EXPECT_FALSE(wrong);
-  EXPECT_EQ(memo.size(), std::size_t(kTexts));
+  EXPECT_EQ(RegistryTesting::size(memo), std::size_t(kTexts));
 }
 
 TEST(SharedParseMemo, OwnDefinitionsAndPrefixesEndTheSharing) {
   detail::SharedParseMemo memo;
-  UnitRegistry plain = UnitRegistry::new_registry(memo);
-  UnitRegistry custom = UnitRegistry::new_registry(memo);
-  UnitRegistry prefixed = UnitRegistry::new_registry(memo);
+  UnitRegistry plain = RegistryTesting::with_shared_memo(memo);
+  UnitRegistry custom = RegistryTesting::with_shared_memo(memo);
+  UnitRegistry prefixed = RegistryTesting::with_shared_memo(memo);
   UnitsContainer s1, s2;
   const UnitsContainer* shared = parsed_ref(plain, "kg*m/s**2", s1);
   ASSERT_NE(shared, nullptr);
   EXPECT_EQ(parsed_ref(custom, " kg*m/s**2 ", s2), shared);  // the trimmed text is the key
   EXPECT_EQ(memo.find("kg*m/s**2"), shared);
-  EXPECT_EQ(plain.parse_memo_size(), 0u);
+  EXPECT_EQ(RegistryTesting::parse_memo_size(plain), 0u);
   const UnitsContainer* shared_m = parsed_ref(custom, "m", s1);
   const UnitsContainer* shared_km = parsed_ref(prefixed, "km", s1);
 
@@ -325,7 +325,7 @@ TEST(SharedParseMemo, OwnDefinitionsAndPrefixesEndTheSharing) {
   EXPECT_EQ(prefixed.parse_unit_expr("zzm")->to_string(), "zzm");
   EXPECT_NE(parsed_ref(prefixed, "km", s1), shared_km);
   // Neither the plain registry nor one made afterwards sees the definitions.
-  UnitRegistry later = UnitRegistry::new_registry(memo);
+  UnitRegistry later = RegistryTesting::with_shared_memo(memo);
   for (UnitRegistry* r : {&plain, &later}) {
     EXPECT_EQ(r->parse_unit_expr("m")->to_string(), "meter");
     EXPECT_EQ(r->parse_unit_expr("smoot").error().kind(), ErrorKind::UndefinedUnit);

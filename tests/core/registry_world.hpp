@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "registry/registry.hpp"
+#include "registry/registry_testing.hpp"
 
 namespace qudim::testing {
 
@@ -71,6 +72,6 @@ boltzmann_constant = 1.380649e-23 J K^-1 = k = k_B
 )";
 
 /// A fresh registry of the test world.
-inline UnitRegistry world() { return UnitRegistry::from_texts(kWorldMain, kWorldConstants); }
+inline UnitRegistry world() { return RegistryTesting::from_texts(kWorldMain, kWorldConstants); }
 
 }  // namespace qudim::testing

@@ -9,6 +9,7 @@
 
 #include "parser.hpp"
 #include "registry/registry.hpp"
+#include "registry/registry_testing.hpp"
 
 namespace qudim {
 namespace {
@@ -68,7 +69,7 @@ TEST(CloseSpellings, OwnUnitsAndOnlyWhatParses) {
 
   // A registry without a degree Celsius is offered nothing for ℃.
   UnitRegistry bare =
-      UnitRegistry::from_texts("meter = [length] = m\nkelvin = [temperature] = K\n", "");
+      RegistryTesting::from_texts("meter = [length] = m\nkelvin = [temperature] = K\n", "");
   EXPECT_TRUE(close_spellings(bare, "\u2103").empty());
   EXPECT_EQ(close_spellings(bare, "Meters"), Hints{"meters"});
 }
