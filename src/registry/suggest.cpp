@@ -36,6 +36,8 @@ constexpr int kJoinedProduct = 2 * kPerEdit;
 /// Hints costing more than the best one plus this are not offered, so a
 /// plain case slip is not followed by unrelated one-letter neighbours.
 constexpr int kSpread = 1;
+/// Nothing costing more than two typing errors is offered at all.
+constexpr int kMaxCost = 2 * kPerEdit;
 
 /// Characters people type for the ones the definitions use.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 11> kLookAlikes{{
@@ -151,13 +153,20 @@ int edit_distance(std::string_view a, std::string_view b, int limit) noexcept {
 
 /// What offering text for word costs, the two being d edits apart when
 /// case is ignored. A wrong case on top of a typing error makes a much
-/// weaker guess than either alone, and so does a wrong first letter: people
+/// weaker guess than either alone (unless it is only a capital at the start,
+/// as at the start of a sentence), and so does a wrong first letter: people
 /// seldom mistype the start of a word.
-int slip_cost(std::string_view word, std::string_view text, int d) noexcept {
+int slip_cost(std::string_view word, std::string_view text, int d) {
   const bool case_differs = edit_distance<false>(word, text, d) > d;
   if (d == 0) return case_differs ? kSlip : 0;
-  const bool start_differs = fold(word.front()) != fold(text.front());
-  return kPerEdit * d + (case_differs ? 2 * kSlip : 0) + (start_differs ? 2 * kSlip : 0);
+  int cost = kPerEdit * d;
+  if (case_differs) {
+    std::string lowered(word);
+    lowered[0] = fold(lowered[0]);
+    cost += edit_distance<false>(lowered, text, d) > d ? 2 * kSlip : kSlip;
+  }
+  if (fold(word.front()) != fold(text.front())) cost += 2 * kSlip;
+  return cost;
 }
 
 /// True when name resolves the way unit expressions resolve it.
@@ -301,7 +310,7 @@ void word_hints(const UnitRegistry& reg, std::string_view word, int base,
       std::string text(head.prefix);
       text += spelling;
       // A near miss after a prefix is a weaker guess than one on its own.
-      const int cost = slip_cost(word, text, d) + (d > 0 ? kSlip : 0);
+      const int cost = slip_cost(word, text, d) + (d > 0 ? 2 * kSlip : 0);
       hints.push_back({std::move(text), base + cost});
     }
   }
@@ -378,7 +387,7 @@ std::vector<std::string> close_spellings(const UnitRegistry& reg, std::string_vi
   int best = -1;
   for (const auto& [key, entry] : order) {
     Hint& hint = *entry;
-    if (best >= 0 && hint.cost > best + kSpread) break;
+    if (hint.cost > kMaxCost || (best >= 0 && hint.cost > best + kSpread)) break;
     std::string id = identity(reg, hint.text);
     if (id.empty() || std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
     if (best < 0) best = hint.cost;

@@ -37,6 +37,8 @@ TEST(CloseSpellings, BuiltinMisses) {
       {"m\u00B2", {"m**2"}},
       {"m\u00B7s", {"m*s"}},
       {"kilometr", {"kilometer"}},  // a prefix before a near miss
+      {"Kilometr", {"kilometer"}},  // a capital at the start is a light slip
+      {"nope", {}},                 // not nOe: prefix, typing error and case together
       {"celcius", {"celsius"}},
       {"fot", {"ft"}},  // one hint per unit: not foot as well
       {"gramm", {"gram"}},
