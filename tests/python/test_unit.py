@@ -88,14 +88,9 @@ def test_hash_is_zero_keyed_siphash13_of_the_sorted_feed():
 @pytest.mark.parametrize(
     "left, right, equal",
     [
-        (Unit("m"), Unit("meter"), True),
-        (Unit("m/s"), Unit("1/s*m"), True),
-        (Unit("m"), UnitRegistry().Unit("m"), True),
-        (Unit("km"), Unit("kilometer"), False),
-        (Unit("m"), Unit("m*s"), False),
-        (Unit("m") ** 2, Unit("m") ** math.nextafter(2.0, 3.0), False),
-        (Unit("meter"), "meter", False),
-        (Unit("dimensionless"), 1, False),
+        (Unit("m"), Unit("meter"), True), (Unit("m/s"), Unit("1/s*m"), True), (Unit("m"), UnitRegistry().Unit("m"), True),
+        (Unit("km"), Unit("kilometer"), False), (Unit("m"), Unit("m*s"), False), (Unit("meter"), "meter", False),
+        (Unit("m") ** 2, Unit("m") ** math.nextafter(2.0, 3.0), False), (Unit("dimensionless"), 1, False),
         (Unit("m"), Quantity(1, "m"), False),
     ],
 )
@@ -123,20 +118,13 @@ def test_ordering_is_left_to_the_other_operand():
 @pytest.mark.parametrize(
     "make, expected",
     [
-        (lambda: Unit("s") * Unit("m"), [("second", 1.0), ("meter", 1.0)]),
-        (lambda: Unit("m/s") * Unit("s"), [("meter", 1.0)]),
-        (lambda: Unit("m") * Unit("1/m"), []),
-        (lambda: Unit("m") / Unit("s"), [("meter", 1.0), ("second", -1.0)]),
-        (lambda: Unit("m*s") / Unit("m"), [("second", 1.0)]),
-        (lambda: Unit("m/s") ** 2, [("meter", 2.0), ("second", -2.0)]),
-        (lambda: Unit("m") ** -1, [("meter", -1.0)]),
-        (lambda: Unit("m") ** 0, []),
-        (lambda: Unit("m") ** True, [("meter", 1.0)]),
-        (lambda: Unit("m") ** Fraction(3, 2), [("meter", 1.5)]),
-        (lambda: Unit("m") ** Quantity(2), [("meter", 2.0)]),
-        (lambda: pow(Unit("m"), 2, 5), [("meter", 2.0)]),
-        (lambda: pow(Unit("m"), 3, 0), [("meter", 3.0)]),
-        (lambda: pow(Unit("m"), 3, 2**32 - 1), [("meter", 3.0)]),
+        (lambda: Unit("s") * Unit("m"), [("second", 1.0), ("meter", 1.0)]), (lambda: Unit("m") * Unit("1/m"), []),
+        (lambda: Unit("m/s") * Unit("s"), [("meter", 1.0)]), (lambda: Unit("m*s") / Unit("m"), [("second", 1.0)]),
+        (lambda: Unit("m") / Unit("s"), [("meter", 1.0), ("second", -1.0)]), (lambda: Unit("m") ** 0, []),
+        (lambda: Unit("m/s") ** 2, [("meter", 2.0), ("second", -2.0)]), (lambda: Unit("m") ** -1, [("meter", -1.0)]),
+        (lambda: Unit("m") ** True, [("meter", 1.0)]), (lambda: Unit("m") ** Fraction(3, 2), [("meter", 1.5)]),
+        (lambda: Unit("m") ** Quantity(2), [("meter", 2.0)]), (lambda: pow(Unit("m"), 2, 5), [("meter", 2.0)]),
+        (lambda: pow(Unit("m"), 3, 0), [("meter", 3.0)]), (lambda: pow(Unit("m"), 3, 2**32 - 1), [("meter", 3.0)]),
     ],
 )
 def test_unit_algebra(make, expected):
@@ -147,11 +135,8 @@ def test_unit_algebra(make, expected):
 @pytest.mark.parametrize(
     "make, magnitude",
     [
-        (lambda u: u * 3, 3.0),
-        (lambda u: -2.5 * u, -2.5),
-        (lambda u: u * True, 1.0),
-        (lambda u: Fraction(1, 4) * u, 0.25),
-        (lambda u: u * Quantity(50, "percent"), 0.5),
+        (lambda u: u * 3, 3.0), (lambda u: -2.5 * u, -2.5), (lambda u: u * True, 1.0),
+        (lambda u: Fraction(1, 4) * u, 0.25), (lambda u: u * Quantity(50, "percent"), 0.5),
     ],
 )
 def test_multiplying_by_a_number_makes_a_quantity_of_the_units_registry(smoot_reg, make, magnitude):
@@ -221,11 +206,8 @@ def test_queries_look_names_up_in_the_units_own_registry(smoot_reg):
 @pytest.mark.parametrize(
     "unit, value, units, expected",
     [
-        ("km", 1500, "m", 1.5),
-        ("m/s", 36, "km/h", 10.0),
-        ("kelvin", 0, "degC", 273.15),
-        ("degC", 373.15, "kelvin", 100.0),
-        ("dimensionless", 50, "percent", 0.5),
+        ("km", 1500, "m", 1.5), ("m/s", 36, "km/h", 10.0), ("kelvin", 0, "degC", 273.15),
+        ("degC", 373.15, "kelvin", 100.0), ("dimensionless", 50, "percent", 0.5),
     ],
 )
 def test_from_and_m_from(unit, value, units, expected):
