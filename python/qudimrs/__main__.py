@@ -41,15 +41,15 @@ def _parser() -> argparse.ArgumentParser:
     p.add_argument("--compact", action="store_true",
                    help="show the result with the most fitting SI prefix")
     p.add_argument("--list", nargs="?", const="", metavar="PATTERN",
-                   help="list the units whose name, symbol or alias contains PATTERN, ignoring "
-                        "case (all units without one)")
+                   help="list the units whose name or symbol contains PATTERN, or that PATTERN "
+                        "spells, in any letter case (all units without one)")
     p.add_argument("--define", action="append", default=[], metavar="DEFINITION",
                    help='define a unit first, e.g. "smoot = 1.7018 m" (repeatable)')
     digits = p.add_mutually_exclusive_group()
     digits.add_argument("--precision", type=int, metavar="N",
                         help="show magnitudes with N significant digits")
     digits.add_argument("--exact", action="store_true",
-                        help="show magnitudes with every digit that tells the value apart")
+                        help="show magnitudes unrounded, with every digit of the double")
     p.add_argument("--demo", action="store_true", help="run a short tour")
     p.add_argument("--version", action="version", version=f"qudimrs {__version__}")
     return p
