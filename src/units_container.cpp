@@ -169,10 +169,6 @@ void UnitsContainer::append(std::string_view name, double exponent) {
   if (index_ != nullptr) index_insert(size_ - 1);
 }
 
-void UnitsContainer::push_back_unchecked(std::string_view name, double exponent) {
-  append(name, exponent);
-}
-
 void UnitsContainer::prepend(std::string_view name, double exponent) {
   if (index_ == nullptr) {
     // Small map: shift everything up by one.
@@ -313,18 +309,6 @@ bool UnitsContainer::operator==(const UnitsContainer& other) const {
     // Same position first: containers built the same way line up.
     const double* e = (theirs[i].name == mine[i].name) ? &theirs[i].exponent : other.find(mine[i].name);
     if (e == nullptr || !(std::fabs(mine[i].exponent - *e) < EPSILON)) return false;
-  }
-  return true;
-}
-
-bool UnitsContainer::identical(const UnitsContainer& other) const {
-  const std::size_t n = size();
-  if (n != other.size()) return false;
-  const Entry* mine = live_data();
-  const Entry* theirs = other.live_data();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (mine[i].name != theirs[i].name) return false;
-    if (std::memcmp(&mine[i].exponent, &theirs[i].exponent, sizeof(double)) != 0) return false;
   }
   return true;
 }

@@ -11,6 +11,8 @@
 
 namespace qudim {
 
+struct ContainerTesting;
+
 /// Double-precision machine epsilon: the absolute tolerance used wherever
 /// exponents or magnitudes are compared.
 inline constexpr double EPSILON = 2.220446049250313e-16;
@@ -50,15 +52,10 @@ class UnitsContainer {
   /// name's exponent increased by e; an exact 0.0 sum removes the name.
   void add_in_place(std::string_view name, double e);
   void mul_in_place(const UnitsContainer& other, double power = 1.0);
-  /// Appends without any check (used when building from trusted pairs).
-  void push_back_unchecked(std::string_view name, double exponent);
   /// this = front * this, with front's names first: the product of the
   /// two maps as `front * this` would give it (same order, same sums), in
   /// time proportional to front's size once this map is large.
   void merge_front(const UnitsContainer& front);
-
-  /// Exact (bitwise) identity: same names in the same order, same bits.
-  bool identical(const UnitsContainer& other) const;
 
   // --- text and hashing ---
   /// "kilogram * meter ** 2 / second ** 2", "1 / second", "dimensionless".
@@ -77,6 +74,7 @@ class UnitsContainer {
   const double* find(std::string_view name) const noexcept;
 
  private:
+  friend struct ContainerTesting;
   static constexpr std::uint32_t kInline = 2;
   static constexpr std::uint32_t kIndexThreshold = 8;
   static constexpr std::uint32_t kDeletedSlot = 0xFFFFFFFFu;

@@ -15,6 +15,7 @@
 #include "registry/embedded_definitions.hpp"
 #include "registry/registry.hpp"
 #include "registry/registry_testing.hpp"
+#include "units_container_testing.hpp"
 
 namespace qudim {
 namespace {
@@ -151,8 +152,10 @@ TEST(BuiltinRegistry, FreshRegistryMatchesIndependentBuild) {
       const UnitEntry* y = full.find_unit(name);
       EXPECT_EQ(x->factor, y->factor) << stage << " " << name;
       EXPECT_EQ(x->offset, y->offset) << stage << " " << name;
-      EXPECT_TRUE(x->root_units.identical(y->root_units)) << stage << " " << name;
-      EXPECT_TRUE(x->dimensionality.identical(y->dimensionality)) << stage << " " << name;
+      EXPECT_TRUE(ContainerTesting::identical(x->root_units, y->root_units))
+          << stage << " " << name;
+      EXPECT_TRUE(ContainerTesting::identical(x->dimensionality, y->dimensionality))
+          << stage << " " << name;
       for (const std::string& spelling : {name, name + "s", "k" + name, "m" + name}) {
         EXPECT_EQ(describe(shared, spelling), describe(full, spelling)) << stage << " " << spelling;
       }

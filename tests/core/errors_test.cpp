@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "units_container_testing.hpp"
+
 namespace qudim {
 namespace {
 
 UnitsContainer dims(std::initializer_list<std::pair<const char*, double>> pairs) {
   UnitsContainer c;
-  for (const auto& [n, e] : pairs) c.push_back_unchecked(n, e);
+  for (const auto& [n, e] : pairs) ContainerTesting::append(c, n, e);
   return c;
 }
 

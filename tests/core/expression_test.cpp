@@ -15,6 +15,7 @@
 #include "parser.hpp"
 #include "registry/registry.hpp"
 #include "registry_world.hpp"
+#include "units_container_testing.hpp"
 
 namespace qudim {
 namespace {
@@ -24,7 +25,7 @@ using Pairs = std::vector<std::pair<std::string, double>>;
 
 UnitsContainer make(const Pairs& pairs) {
   UnitsContainer c;
-  for (const auto& [n, e] : pairs) c.push_back_unchecked(n, e);
+  for (const auto& [n, e] : pairs) ContainerTesting::append(c, n, e);
   return c;
 }
 
@@ -287,7 +288,7 @@ TEST(UnitExpression, NestedGroupsMatchThePlainWalkExactly) {
     const UnitsContainer expected = reference_eval(r, tokenize_relation(text), i, false);
     Result<UnitsContainer> got = r.parse_unit_expr(text);
     ASSERT_TRUE(got.ok()) << text;
-    EXPECT_TRUE(got->identical(expected)) << text << " -> " << got->to_string() << " vs " << expected.to_string();
+    EXPECT_TRUE(ContainerTesting::identical(*got, expected)) << text << " -> " << got->to_string() << " vs " << expected.to_string();
   }
 }
 
