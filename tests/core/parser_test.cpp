@@ -55,7 +55,9 @@ std::string describe(const Definition& def) {
     std::string operator()(const DimensionDef& d) const {
       return "Dimension " + d.name + "|" + opt(d.relation);
     }
-    std::string operator()(const AliasDef& d) const { return "Alias " + d.name + "|" + join(d.aliases); }
+    std::string operator()(const AliasDef& d) const {
+      return "Alias " + d.name + "|" + join(d.aliases);
+    }
     std::string operator()(const DefaultsDef&) const { return "Defaults"; }
     std::string operator()(const CommentDef&) const { return "Comment"; }
     std::string operator()(const ImportDef& d) const { return "Import " + d.path; }
@@ -65,6 +67,7 @@ std::string describe(const Definition& def) {
 
 TEST(DefinitionsReader, Records) {
   const std::string deep = repeat("(", 100'000) + "2" + repeat(")", 100'000);
+  // clang-format off
   const struct {
     std::string text;
     std::vector<std::string> records;
@@ -146,6 +149,7 @@ TEST(DefinitionsReader, Records) {
       {" = 5 = sym", {}},
       {"; offset: 3 = f", {}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     std::vector<std::string> got;
     for (const Definition& def : parse_definitions(c.text)) got.push_back(describe(def));
@@ -172,6 +176,7 @@ TEST(DefinitionsReader, LongInputs) {
 
 TEST(NumericEval, Values) {
   constexpr int kDepth = 100'000;
+  // clang-format off
   const struct {
     std::string text;
     double expected;  // compared bit for bit, so -0.0 differs from 0.0
@@ -206,6 +211,7 @@ TEST(NumericEval, Values) {
       {"2**" + repeat("1**", kDepth) + "3", 2.0},  // left grouping would give 8
       {repeat("2**", kDepth) + "2", kInf},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const std::optional<double> got = eval_simple_expr(c.text);
     ASSERT_TRUE(got.has_value()) << "text: '" << c.text.substr(0, 40) << "'";
@@ -218,11 +224,32 @@ TEST(NumericEval, Values) {
 }
 
 TEST(NumericEval, NoValue) {
-  for (const std::string& text : std::vector<std::string>{
-           "", "\u3000", "2 * x", "-(2)", "2 * -1e-3", "2 * - 3", "--5", "+ 2", "*2", "2 *",
-           "2 **", "2 +", "(", "()", ")", "1..2", "1e", "ππ", "2 * inf", "inf + 1", "abc",
-           "2 3..4", "1.2.3 + 1", repeat("(", 100'000), repeat("2**", 100'000),
-           repeat("(2*", 100'000) + ")"}) {
+  for (const std::string& text : std::vector<std::string>{"",
+                                                          "\u3000",
+                                                          "2 * x",
+                                                          "-(2)",
+                                                          "2 * -1e-3",
+                                                          "2 * - 3",
+                                                          "--5",
+                                                          "+ 2",
+                                                          "*2",
+                                                          "2 *",
+                                                          "2 **",
+                                                          "2 +",
+                                                          "(",
+                                                          "()",
+                                                          ")",
+                                                          "1..2",
+                                                          "1e",
+                                                          "ππ",
+                                                          "2 * inf",
+                                                          "inf + 1",
+                                                          "abc",
+                                                          "2 3..4",
+                                                          "1.2.3 + 1",
+                                                          repeat("(", 100'000),
+                                                          repeat("2**", 100'000),
+                                                          repeat("(2*", 100'000) + ")"}) {
     EXPECT_FALSE(eval_simple_expr(text).has_value()) << "text: '" << text.substr(0, 40) << "'";
   }
 }
