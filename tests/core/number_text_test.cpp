@@ -10,6 +10,7 @@ namespace qudim {
 namespace {
 
 TEST(PlainDecimal, Cases) {
+  // clang-format off
   const struct {
     double v;
     const char* text;
@@ -21,12 +22,14 @@ TEST(PlainDecimal, Cases) {
       {std::numeric_limits<double>::infinity(), "inf"},
       {-std::numeric_limits<double>::infinity(), "-inf"},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(plain_decimal(c.v), c.text) << c.text;
   // The smallest subnormal: a point, 323 zeros and its one digit.
   EXPECT_EQ(plain_decimal(5e-324), "0." + std::string(323, '0') + "5");
 }
 
 TEST(FixedNine, Cases) {
+  // clang-format off
   const struct {
     double v;
     const char* text;
@@ -37,12 +40,13 @@ TEST(FixedNine, Cases) {
       {1e22, "10000000000000000000000.000000000"}, {std::nan(""), "NaN"},
       {-std::numeric_limits<double>::infinity(), "-inf"},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(fixed_nine(c.v), c.text) << c.text;
 }
 
-
 TEST(ParseDecimal, GrammarRoundingAndRange) {
   const double inf = std::numeric_limits<double>::infinity();
+  // clang-format off
   const struct {
     const char* text;
     bool words;
@@ -58,6 +62,7 @@ TEST(ParseDecimal, GrammarRoundingAndRange) {
       {" 1", false, std::nullopt}, {"0x10", false, std::nullopt}, {"1_000", false, std::nullopt},
       {"++1", false, std::nullopt},
   };
+  // clang-format on
   for (const auto& c : cases) {
     EXPECT_EQ(parse_decimal(c.text, c.words), c.value) << c.text;
   }

@@ -25,8 +25,10 @@ struct Vector {
 // SipHash-2-4, key 00 01 ... 0f: the reference implementation's vectors.
 // They pin the block loading, the length byte and the finalization.
 TEST(SipHash, Reference24Vectors) {
-  const std::vector<Vector> cases = {{0, 0x726fdb47dd0e0e31ULL}, {1, 0x74f839c593dc67fdULL},
-                                     {8, 0x93f5f5799a932462ULL}, {15, 0xa129ca6149be45e5ULL}};
+  const std::vector<Vector> cases = {{0, 0x726fdb47dd0e0e31ULL},
+                                     {1, 0x74f839c593dc67fdULL},
+                                     {8, 0x93f5f5799a932462ULL},
+                                     {15, 0xa129ca6149be45e5ULL}};
   const std::uint64_t k0 = 0x0706050403020100ULL;
   const std::uint64_t k1 = 0x0f0e0d0c0b0a0908ULL;
   for (const Vector& c : cases) {

@@ -18,9 +18,9 @@ TEST(Trim, UnicodeSpaceBothEnds) {
       {" \t\r\n m \n", "m"},
       {"\u00A0km\u3000", "km"},
       {"\u2003a b\u2029", "a b"},
-      {"\u00B5s", "\u00B5s"},         // µ is not white space
-      {"x\xC2", "x\xC2"},             // truncated sequence kept, no crash
-      {"\xA0 y", "\xA0 y"},           // stray continuation byte is not space
+      {"\u00B5s", "\u00B5s"},  // µ is not white space
+      {"x\xC2", "x\xC2"},      // truncated sequence kept, no crash
+      {"\xA0 y", "\xA0 y"},    // stray continuation byte is not space
   };
   for (const auto& c : cases) EXPECT_EQ(trim(c.in), c.out) << c.in;
 }
@@ -35,9 +35,9 @@ TEST(DecodeUtf8, MalformedInputIsReplacementOfOneByte) {
       {"\u03C0", U'\u03C0', 2},
       {"\u2028", U'\u2028', 3},
       {"\U0001F600", U'\U0001F600', 4},
-      {"\xC0\x80", 0xFFFD, 1},        // overlong
-      {"\xED\xA0\x80", 0xFFFD, 1},    // surrogate
-      {"\xE2\x82", 0xFFFD, 1},        // truncated
+      {"\xC0\x80", 0xFFFD, 1},      // overlong
+      {"\xED\xA0\x80", 0xFFFD, 1},  // surrogate
+      {"\xE2\x82", 0xFFFD, 1},      // truncated
       {"\xFF", 0xFFFD, 1},
   };
   for (const auto& c : cases) {
