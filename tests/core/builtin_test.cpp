@@ -74,13 +74,31 @@ TEST(BuiltinRegistry, ContestedSpellingsEndWhereIntended) {
     const char* spelling;
     const char* canonical;  // "" when the spelling must stay unregistered
   } cases[] = {
-      {"meter", "meter"}, {"metres", "meter"}, {"bps", "point"},  // point registers after baud
-      {"K", "kelvin"}, {"degF", "degree_Fahrenheit"}, {"h", "hour"},
-      {"k", "boltzmann_constant"}, {"c", "speed_of_light"}, {"hbar", "dirac_constant"},
-      {"e", "elementary_charge"}, {"π", "pi"},
+      {"meter", "meter"},
+      {"metres", "meter"},
+      {"bps", "point"},  // point registers after baud
+      {"K", "kelvin"},
+      {"degF", "degree_Fahrenheit"},
+      {"h", "hour"},
+      {"k", "boltzmann_constant"},
+      {"c", "speed_of_light"},
+      {"hbar", "dirac_constant"},
+      {"e", "elementary_charge"},
+      {"π", "pi"},
       // left to prefix stripping: no symbol, alias or plural may take these
-      {"µs", ""}, {"μs", ""}, {"us", ""}, {"ms", ""}, {"ks", ""}, {"ns", ""}, {"mm", ""},
-      {"kg", ""}, {"Kibit", ""}, {"MB", ""}, {"kWh", ""}, {"mmHg", ""}, {"mL", ""},
+      {"µs", ""},
+      {"μs", ""},
+      {"us", ""},
+      {"ms", ""},
+      {"ks", ""},
+      {"ns", ""},
+      {"mm", ""},
+      {"kg", ""},
+      {"Kibit", ""},
+      {"MB", ""},
+      {"kWh", ""},
+      {"mmHg", ""},
+      {"mL", ""},
   };
   for (const auto& c : cases) {
     const std::string* got = r.lookup_spelling(c.spelling);
@@ -99,31 +117,6 @@ TEST(BuiltinRegistry, ContestedSpellingsEndWhereIntended) {
     EXPECT_TRUE(r.find_unit(number)->dimensionality.empty()) << number;
     EXPECT_TRUE(r.find_unit(number)->root_units.empty()) << number;
   }
-}
-
-TEST(BuiltinRegistry, WorkedExamples) {
-  UnitRegistry r = UnitRegistry::new_registry();
-  Result<UnitInfo> k = eval_relation_tokens(r, tokenize_relation("1.380649e-23 J K^-1"));
-  ASSERT_TRUE(k.ok());
-  EXPECT_NEAR(k->factor, 1.380649e-20, 1e-35);
-  EXPECT_EQ(k->root_units.to_string(), "gram * meter ** 2 / kelvin * second ** 2");
-
-  const UnitsContainer energy = r.parse_unit_expr("kg*m**2/s**2").value();
-  EXPECT_EQ(energy.to_string(), "kg * meter ** 2 / second ** 2");
-  EXPECT_NEAR(r.get_conversion_factor(energy, r.parse_unit_expr("J").value()).value(), 1, 1e-15);
-
-  const UnitsContainer speed = r.parse_unit_expr("km/h").value();
-  const auto roots = r.get_root_units(speed).value();
-  EXPECT_NEAR(roots.first, 1000.0 / 3600.0, 1e-16);
-  EXPECT_EQ(r.format_units(roots.second), "m / s");
-  const auto convert = [&](double v, const char* from, const char* to) {
-    return r.convert(v, r.parse_unit_expr(from).value(), r.parse_unit_expr(to).value()).value();
-  };
-  EXPECT_NEAR(convert(3, "km/h", "m/s"), 3 / 3.6, 1e-15);
-  EXPECT_NEAR(convert(100, "degC", "degF"), 212, 1e-9);
-  EXPECT_NEAR(convert(1, "mile", "km"), 1.609344, 1e-12);
-  EXPECT_EQ(r.format_units(r.parse_unit_expr("g * m ** 2 / K / s ** 2").value()),
-            "g * m ** 2 / K / s ** 2");
 }
 
 /// What a spelling resolves to, as one comparable text.
@@ -192,6 +185,7 @@ double value_in(const UnitRegistry& r, std::string_view unit, std::string_view r
 
 TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
   const UnitRegistry r = UnitRegistry::new_registry();
+  // clang-format off
   const struct {
     const char* unit;
     const char* reference;
@@ -199,36 +193,27 @@ TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
     double rel_tol;
   } cases[] = {
       // exact by definition (1959 agreement, SI, NIST SP 811)
-      {"foot", "meter", 0.3048, 1e-15},
-      {"mile", "meter", 1609.344, 1e-15},
+      {"foot", "meter", 0.3048, 1e-15}, {"mile", "meter", 1609.344, 1e-15},
       {"survey_mile", "meter", 5280.0 * 1200.0 / 3937.0, 1e-15},
-      {"acre", "meter ** 2", 4046.872609874252, 1e-14},
-      {"pound", "kilogram", 0.45359237, 1e-15},
-      {"ounce", "gram", 28.349523125, 1e-15},
-      {"troy_ounce", "gram", 31.1034768, 1e-15},
+      {"acre", "meter ** 2", 4046.872609874252, 1e-14}, {"pound", "kilogram", 0.45359237, 1e-15},
+      {"ounce", "gram", 28.349523125, 1e-15}, {"troy_ounce", "gram", 31.1034768, 1e-15},
       {"slug", "kilogram", 14.593902937206365, 1e-14},
       {"force_pound", "newton", 4.4482216152605, 1e-15},
-      {"poundal", "newton", 0.138254954376, 1e-14},
-      {"gallon", "liter", 3.785411784, 1e-14},
-      {"pint", "liter", 0.473176473, 1e-14},
-      {"fluid_ounce", "milliliter", 29.5735295625, 1e-14},
+      {"poundal", "newton", 0.138254954376, 1e-14}, {"gallon", "liter", 3.785411784, 1e-14},
+      {"pint", "liter", 0.473176473, 1e-14}, {"fluid_ounce", "milliliter", 29.5735295625, 1e-14},
       {"teaspoon", "milliliter", 4.92892159375, 1e-14},
       {"minim", "microliter", 61.611519921875, 1e-14},
-      {"dry_pint", "liter", 0.5506104713575, 1e-14},
-      {"bushel", "liter", 35.23907016688, 1e-14},
+      {"dry_pint", "liter", 0.5506104713575, 1e-14}, {"bushel", "liter", 35.23907016688, 1e-14},
       {"imperial_pint", "liter", 0.56826125, 1e-14},
       {"imperial_fluid_ounce", "milliliter", 28.4130625, 1e-14},
       {"light_year", "meter", 9460730472580800.0, 1e-15},
       {"parsec", "meter", 3.0856775814913673e16, 1e-14},
       {"tex_point", "millimeter", 0.35145980351459805, 1e-14},
-      {"didot", "millimeter", 1000.0 / 2660.0, 1e-14},
-      {"degree", "radian", kPi / 180.0, 1e-15},
+      {"didot", "millimeter", 1000.0 / 2660.0, 1e-14}, {"degree", "radian", kPi / 180.0, 1e-15},
       {"revolutions_per_minute", "radian / second", 2.0 * kPi / 60.0, 1e-15},
-      {"byte", "bit", 8.0, 0.0},
-      {"knot", "meter / second", 1852.0 / 3600.0, 1e-15},
+      {"byte", "bit", 8.0, 0.0}, {"knot", "meter / second", 1852.0 / 3600.0, 1e-15},
       {"mile_per_hour", "meter / second", 0.44704, 1e-15},
-      {"electron_volt", "joule", 1.602176634e-19, 1e-15},
-      {"calorie", "joule", 4.184, 1e-15},
+      {"electron_volt", "joule", 1.602176634e-19, 1e-15}, {"calorie", "joule", 4.184, 1e-15},
       {"international_british_thermal_unit", "joule", 1055.05585262, 1e-14},
       {"thermochemical_british_thermal_unit", "joule", 1054.3502644888889, 1e-14},
       {"horsepower", "watt", 745.69987158227022, 1e-14},
@@ -238,17 +223,14 @@ TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
       {"torr", "pascal", 101325.0 / 760.0, 1e-15},
       {"millimeter_Hg", "pascal", 133.322387415, 1e-14},
       {"inch_Hg_32F", "pascal", 3386.38, 2e-6},    // NIST SP 811 to six digits
-      {"inch_Hg_60F", "pascal", 3376.85, 2e-6},
-      {"inch_H2O_4C", "pascal", 249.082, 2e-6},
-      {"inch_H2O_60F", "pascal", 248.84, 2e-5},
-      {"darcy", "meter ** 2", 9.869233e-13, 1e-6},
+      {"inch_Hg_60F", "pascal", 3376.85, 2e-6}, {"inch_H2O_4C", "pascal", 249.082, 2e-6},
+      {"inch_H2O_60F", "pascal", 248.84, 2e-5}, {"darcy", "meter ** 2", 9.869233e-13, 1e-6},
       {"debye", "coulomb * meter", 3.33564095198152e-30, 1e-14},
       {"gilbert", "ampere", 10.0 / (4.0 * kPi), 1e-15},
       {"conventional_volt_90", "volt", 1.0000001066651073, 1e-15},
       {"conventional_ohm_90", "ohm", 1.0000000177936676, 1e-15},
       {"mean_international_ampere", "ampere", 0.99985, 1e-5},
-      {"sidereal_day", "second", 86164.0905, 1e-9},
-      {"tropical_year", "day", 365.24219, 1e-8},
+      {"sidereal_day", "second", 86164.0905, 1e-9}, {"tropical_year", "day", 365.24219, 1e-8},
       // exact consequences of the SI defining constants (CODATA 2018 lists them truncated)
       {"dirac_constant", "joule * second", 1.0545718176461564e-34, 1e-14},
       {"molar_gas_constant", "joule / kelvin / mole", 8.31446261815324, 1e-14},
@@ -268,8 +250,7 @@ TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
       {"vacuum_permittivity", "farad / meter", 8.8541878128e-12, 2e-10},
       {"impedance_of_free_space", "ohm", 376.730313668, 2e-10},
       {"coulomb_constant", "newton * meter ** 2 / coulomb ** 2", 8.9875517923e9, 2e-10},
-      {"bohr", "meter", 5.29177210903e-11, 2e-10},
-      {"hartree", "joule", 4.3597447222071e-18, 2e-12},
+      {"bohr", "meter", 5.29177210903e-11, 2e-10}, {"hartree", "joule", 4.3597447222071e-18, 2e-12},
       {"rydberg", "electron_volt", 13.605693122994, 2e-12},
       {"classical_electron_radius", "meter", 2.8179403262e-15, 5e-10},
       {"thomson_cross_section", "meter ** 2", 6.6524587321e-29, 1e-9},
@@ -281,8 +262,7 @@ TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
       {"atomic_unit_of_electric_field", "volt / meter", 5.14220674763e11, 5e-10},
       {"atomic_unit_of_force", "newton", 8.2387234983e-8, 5e-10},
       {"planck_length", "meter", 1.616255e-35, 2e-6},
-      {"planck_mass", "kilogram", 2.176434e-8, 2e-6},
-      {"planck_time", "second", 5.391247e-44, 2e-6},
+      {"planck_mass", "kilogram", 2.176434e-8, 2e-6}, {"planck_time", "second", 5.391247e-44, 2e-6},
       {"planck_temperature", "kelvin", 1.416784e32, 2e-6},
       {"unified_atomic_mass_unit", "kilogram", 1.66053906660e-27, 1e-15},
       // Gaussian units: Coulomb's law with unit constant, the erg as statvolt franklin
@@ -290,6 +270,7 @@ TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
       {"statvolt * franklin", "erg", 1.0, 1e-15},
       {"gauss * centimeter ** 2", "maxwell", 1.0, 1e-15},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const double got = value_in(r, c.unit, c.reference);
     EXPECT_NEAR(got / c.value, 1.0, c.rel_tol) << c.unit << " in " << c.reference;
