@@ -20,13 +20,15 @@ TEST(QudimErrorMessage, EveryKind) {
     ErrorKind kind;
     const char* message;
   } cases[] = {
-      {QudimError::dimensionality("meter", "second", dims({{"[length]", 1}}), dims({{"[time]", 1}})),
+      {QudimError::dimensionality("meter", "second", dims({{"[length]", 1}}),
+                                  dims({{"[time]", 1}})),
        ErrorKind::Dimensionality, "Cannot convert from 'meter' ([length]) to 'second' ([time])"},
       {QudimError::dimensionality("meter / second", "kilogram",
                                   dims({{"[length]", 1}, {"[time]", -1}}), dims({{"[mass]", 1}})),
        ErrorKind::Dimensionality,
        "Cannot convert from 'meter / second' ([length] / [time]) to 'kilogram' ([mass])"},
-      {QudimError::dimensionality("dimensionless", "meter", UnitsContainer(), dims({{"[length]", 1}})),
+      {QudimError::dimensionality("dimensionless", "meter", UnitsContainer(),
+                                  dims({{"[length]", 1}})),
        ErrorKind::Dimensionality,
        "Cannot convert from 'dimensionless' (dimensionless) to 'meter' ([length])"},
       {QudimError::dimensionality("a", "b", std::nullopt, std::nullopt), ErrorKind::Dimensionality,

@@ -56,6 +56,7 @@ std::string render(const std::vector<RelToken>& tokens) {
 }
 
 TEST(Tokenizer, Tokens) {
+  // clang-format off
   const std::pair<const char*, const char*> cases[] = {
       {"  \t ", ""}, {"kilogram * meter / second ** 2", "'kilogram' * 'meter' / 'second' ^ #2"},
       {"s^-1", "'s' ^ #-1"}, {"1-2", "#1 * #2"}, {"m -3", "'m' * #3"}, {"m-3", "'m-3'"},
@@ -70,7 +71,9 @@ TEST(Tokenizer, Tokens) {
       {"m\nkg", "'m\nkg'"}, {"\xC2\xA0m\xC2\xA0", "'m'"}, {"\xC2\xA0", ""}, {"°C/h", "'°C' / 'h'"},
       {"((m)", "( ( 'm' )"},
   };
-  for (const auto& [text, tokens] : cases) EXPECT_EQ(render(tokenize_relation(text)), tokens) << text;
+  // clang-format on
+  for (const auto& [text, tokens] : cases)
+    EXPECT_EQ(render(tokenize_relation(text)), tokens) << text;
 }
 
 TEST(RelationEval, Results) {
@@ -101,7 +104,8 @@ TEST(RelationEval, Results) {
       {"2 ^ dam", 1024, "dimensionless", "dimensionless"},
       {"2 ^ (yd)", 2, "dimensionless", "dimensionless"},
       {"(yd s) ** 2", 0.9144 * 0.9144, "meter ** 2 * second ** 2", "[length] ** 2 * [time] ** 2"},
-      {"s / (yd / s) ** 2", 1 / (0.9144 * 0.9144), "second ** 3 / meter ** 2", "[time] ** 3 / [length] ** 2"},
+      {"s / (yd / s) ** 2", 1 / (0.9144 * 0.9144), "second ** 3 / meter ** 2",
+       "[time] ** 3 / [length] ** 2"},
       {"m ** (1/2)", 1, "meter", "[length]"},  // only a plain number is an exponent
       {"((m)", 1, "meter", "[length]"},
       {"m)", 1, "meter", "[length]"},
@@ -114,7 +118,8 @@ TEST(RelationEval, Results) {
       {"π / 180 * radian", std::numbers::pi / 180, "dimensionless", "dimensionless"},
       {open + "m" + close, 1, "meter", "[length]"},
       {open + "yd", 0.9144, "meter", "[length]"},  // never closed
-      {open + "yd) ** 2" + std::string(kDepth - 1, ')'), 0.9144 * 0.9144, "meter ** 2", "[length] ** 2"},
+      {open + "yd) ** 2" + std::string(kDepth - 1, ')'), 0.9144 * 0.9144, "meter ** 2",
+       "[length] ** 2"},
       {close + "m" + open, 1, "meter", "[length]"},
       {"s * " + open + "m / " + open + "s" + close + close, 1, "meter", "[length]"},
   };
@@ -186,6 +191,7 @@ TEST(UnitExpression, Parses) {
 TEST(UnitExpression, UnknownWordIsTheError) {
   UnitRegistry r = world();
   const std::string deep = std::string(100000, '(') + "m * nope" + std::string(100000, ')');
+  // clang-format off
   const std::pair<std::string, const char*> cases[] = {
       {"3 * nope * m", "nope"}, {"m * (s / nope)", "nope"}, {"m ^ nope", "nope"},
       {"nope1 / nope2", "nope1"}, {"(m / (s * furlongz", "furlongz"}, {"m\nkg", "m\nkg"},
@@ -235,6 +241,7 @@ UnitsContainer reference_eval(const UnitRegistry& r, const std::vector<RelToken>
     }
     return 1.0;
   };
+  // clang-format on
   UnitsContainer acc;
   Op c = Op::Mul;
   for (; i < t.size(); ++i) {
@@ -288,7 +295,8 @@ TEST(UnitExpression, NestedGroupsMatchThePlainWalkExactly) {
     const UnitsContainer expected = reference_eval(r, tokenize_relation(text), i, false);
     Result<UnitsContainer> got = r.parse_unit_expr(text);
     ASSERT_TRUE(got.ok()) << text;
-    EXPECT_TRUE(ContainerTesting::identical(*got, expected)) << text << " -> " << got->to_string() << " vs " << expected.to_string();
+    EXPECT_TRUE(ContainerTesting::identical(*got, expected))
+        << text << " -> " << got->to_string() << " vs " << expected.to_string();
   }
 }
 
@@ -301,12 +309,16 @@ TEST(RootUnits, FactorsRootsAndDimensionality) {
     Pairs dims;
   } cases[] = {
       {{}, 1, {}, {}},
-      {{{"km", 1}, {"hour", -1}}, 1000.0 / 3600.0, {{"meter", 1}, {"second", -1}},
+      {{{"km", 1}, {"hour", -1}},
+       1000.0 / 3600.0,
+       {{"meter", 1}, {"second", -1}},
        {{"[length]", 1}, {"[time]", -1}}},
       {{{"kilogram", 1}}, 1000, {{"gram", 1}}, {{"[mass]", 1}}},
       {{{"meter", 0.5}, {"kyd", 0.5}}, std::sqrt(914.4), {{"meter", 1}}, {{"[length]", 1}}},
       {{{"yd", 2}, {"meter", -2}}, 0.9144 * 0.9144, {}, {}},
-      {{{"newton", 1}}, 1000, {{"gram", 1}, {"meter", 1}, {"second", -2}},
+      {{{"newton", 1}},
+       1000,
+       {{"gram", 1}, {"meter", 1}, {"second", -2}},
        {{"[mass]", 1}, {"[length]", 1}, {"[time]", -2}}},
       {{{"radian", 1}}, 1, {}, {}},
       {{{"percent", 2}}, 1e-4, {}, {}},
@@ -323,7 +335,8 @@ TEST(RootUnits, FactorsRootsAndDimensionality) {
   EXPECT_EQ(r.get_dimensionality(units).error().text1(), "smoot");
   ASSERT_FALSE(r.ensure_unit_info_cached("smoot").ok());
   ASSERT_FALSE(r.get_unit_factor("smoot").ok());
-  ASSERT_TRUE(r.apply_definitions(parse_definitions("smoot = 1.7018 * meter\nnope = s"), true).ok());
+  ASSERT_TRUE(
+      r.apply_definitions(parse_definitions("smoot = 1.7018 * meter\nnope = s"), true).ok());
   Result<std::pair<double, UnitsContainer>> again = r.get_root_units(units);
   ASSERT_TRUE(again.ok());
   EXPECT_DOUBLE_EQ(again->first, 1.7018);
@@ -375,19 +388,32 @@ TEST(Conversion, Errors) {
     ErrorKind kind;
     const char* message;
   } cases[] = {
-      {{{"meter", 1}, {"second", -1}}, {{"kg", 1}}, ErrorKind::Dimensionality,
+      {{{"meter", 1}, {"second", -1}},
+       {{"kg", 1}},
+       ErrorKind::Dimensionality,
        "Cannot convert from 'meter / second' ([length] / [time]) to 'kg' ([mass])"},
-      {{}, {{"meter", 1}}, ErrorKind::Dimensionality,
+      {{},
+       {{"meter", 1}},
+       ErrorKind::Dimensionality,
        "Cannot convert from 'dimensionless' (dimensionless) to 'meter' ([length])"},
-      {{{"degree_Celsius", 1}}, {{"meter", 1}}, ErrorKind::Dimensionality,
+      {{{"degree_Celsius", 1}},
+       {{"meter", 1}},
+       ErrorKind::Dimensionality,
        "Cannot convert from 'degree_Celsius' ([temperature]) to 'meter' ([length])"},
-      {{{"first", 1}}, {{"second_x", 1}}, ErrorKind::UndefinedUnit, "'first' is not defined in the unit registry"},
-      {{{"degC", 1}}, {{"nope", 1}}, ErrorKind::UndefinedUnit, "'nope' is not defined in the unit registry"},
+      {{{"first", 1}},
+       {{"second_x", 1}},
+       ErrorKind::UndefinedUnit,
+       "'first' is not defined in the unit registry"},
+      {{{"degC", 1}},
+       {{"nope", 1}},
+       ErrorKind::UndefinedUnit,
+       "'nope' is not defined in the unit registry"},
   };
   for (const auto& c : cases) {
     for (const bool with_value : {true, false}) {
-      Status failed = with_value ? Status(r.convert(1.0, make(c.src), make(c.dst)).take_error())
-                                 : Status(r.get_conversion_factor(make(c.src), make(c.dst)).take_error());
+      Status failed = with_value
+                          ? Status(r.convert(1.0, make(c.src), make(c.dst)).take_error())
+                          : Status(r.get_conversion_factor(make(c.src), make(c.dst)).take_error());
       ASSERT_FALSE(failed.ok());
       EXPECT_EQ(failed.error().kind(), c.kind) << c.message;
       EXPECT_EQ(failed.error().message(), c.message);

@@ -77,7 +77,8 @@ TEST(UnitsContainer, AlgebraKeepsOrderAndDropsExactZero) {
       {ms.pow(0.0), {}},
       {ms * ms.pow(-1.0), {}},
       {m * make({{"second", -1}, {"meter", 1}}), {{"meter", 2}, {"second", -1}}},
-      {m / make({{"second", 1}, {"kilogram", -1}}), {{"meter", 1}, {"second", -1}, {"kilogram", 1}}},
+      {m / make({{"second", 1}, {"kilogram", -1}}),
+       {{"meter", 1}, {"second", -1}, {"kilogram", 1}}},
       {abc / make({{"b", 2}}), {{"a", 1}, {"c", 3}}},
   };
   for (const auto& [got, expected] : cases) EXPECT_EQ(pairs_of(got), expected);
@@ -165,7 +166,8 @@ TEST(UnitsContainer, MergeFrontEqualsTheProductInOrderAndBits) {
     const UnitsContainer expected = front * back;
     UnitsContainer merged = back;
     merged.merge_front(front);
-    ASSERT_TRUE(ContainerTesting::identical(merged, expected)) << merged.to_string() << " vs " << expected.to_string();
+    ASSERT_TRUE(ContainerTesting::identical(merged, expected))
+        << merged.to_string() << " vs " << expected.to_string();
     merged.merge_front(front);  // again, on a map that already has room in front
     ASSERT_TRUE(ContainerTesting::identical(merged, front * expected));
   }
