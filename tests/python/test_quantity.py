@@ -92,70 +92,38 @@ def test_properties_share_the_registry(ureg):
 # ---- conversion ----
 
 
+MPS = [("meter", 1.0), ("second", -1.0)]
+
+
 @pytest.mark.parametrize(
-    "value, units, target, magnitude, target_items",
+    "value, units, method, args, magnitude, items",
     [
-        (2, "kilometer", "m", 2000.0, M), (1, "mile", "km", 1.609344, KM),
-        (36, "km/h", "m/s", 10.0, [("meter", 1.0), ("second", -1.0)]),
-        (25, "degC", "kelvin", 298.15, [("kelvin", 1.0)]),
-        (100, "degC", "degF", 212.0, [("degree_Fahrenheit", 1.0)]),
+        (2, "kilometer", "to", ("m",), 2000.0, M), (1, "mile", "to", ("km",), 1.609344, KM),
+        (100, "degC", "to", ("degF",), 212.0, [("degree_Fahrenheit", 1.0)]),
+        (-1500, "m", "to_compact", (), -1.5, [("kilometer", 1.0)]),
+        (5000, "km", "to_compact", (None,), 5, [("megameter", 1.0)]),  # km is reduced first
+        (3600, "s", "to_compact", ("hour",), 10, [("decihour", 1.0)]), (1e40, "m", "to_compact", (), 1e40, M),
+        (1, "km/h", "to_base_units", (), 5 / 18, MPS), (1, "km/h", "to_root_units", (), 5 / 18, MPS),
+        (1, "km/h", "to_reduced_units", (), 5 / 18, MPS), (1, "km/h", "to_unprefixed", (), 5 / 18, MPS),
+        (1, "N", "to_base_units", (), 1000.0, [("gram", 1.0), ("meter", 1.0), ("second", -2.0)]),
+        (25, "degC", "to_base_units", (), 25, [("kelvin", 1.0)]),  # the offset is ignored
+        (3, "km", "to_preferred", (("mile", "meter"),), 3 / 1.609344, [("mile", 1.0)]),
+        (3, "km", "to_preferred", (["meter", "nosuchunit"],), 3000, M),  # later texts are never parsed
+        (3, "km", "to_preferred", (Seq(["s", "ft"]),), 3000 / 0.3048, [("foot", 1.0)]),
+        (3, "km", "to_preferred", (None,), 3000, M), (0, "degC", "to_preferred", (["degF"],), 32.0, [("degree_Fahrenheit", 1.0)]),
     ],
 )
-def test_to_m_as_and_ito(Q_, value, units, target, magnitude, target_items):
+def test_conversions(ureg, Q_, value, units, method, args, magnitude, items):
     q = Q_(value, units)
-    r = q.to(units=target)
-    assert r.magnitude == pytest.approx(magnitude, rel=1e-12) and r.unit_items() == target_items
-    assert q.m_as(target) == r.magnitude and q.magnitude == value
-    assert q.ito(target) is None
-    assert (q.magnitude, q.unit_items()) == (r.magnitude, target_items)
-
-
-@pytest.mark.parametrize(
-    "value, units, target, magnitude, name",
-    [
-        (-1500, "m", None, -1.5, "kilometer"), (5000, "km", None, 5, "megameter"),  # km is reduced first
-        (3600, "s", "hour", 10, "decihour"), (1, "m**2", None, 1, None), (1e40, "m", None, 1e40, "meter"),
-    ],
-)
-def test_to_compact(Q_, value, units, target, magnitude, name):
-    q = Q_(value, units)
-    c = q.to_compact(target) if target else q.to_compact(unit=None)
-    assert c.magnitude == pytest.approx(magnitude, rel=1e-15)
-    assert c.unit_items() == ([(name, 1.0)] if name else q.unit_items())
-
-
-@pytest.mark.parametrize(
-    "value, units, magnitude, root_items",
-    [
-        (1, "km/h", 5 / 18, [("meter", 1.0), ("second", -1.0)]), (1, "km**2", 1e6, [("meter", 2.0)]),
-        (1, "N", 1000.0, [("gram", 1.0), ("meter", 1.0), ("second", -2.0)]),  # gram is the root
-        (1, "m/km", 1e-3, []), (25, "degC", 25, [("kelvin", 1.0)]),  # the offset is ignored
-    ],
-)
-def test_base_units(Q_, value, units, magnitude, root_items):
-    for method in ("base_units", "root_units", "reduced_units", "unprefixed"):
-        q = Q_(value, units)
-        r = getattr(q, "to_" + method)()
-        assert r.magnitude == pytest.approx(magnitude, rel=1e-15) and sorted(r.unit_items()) == root_items
-        assert getattr(q, "ito_" + method)() is None
+    r = getattr(q, method)(*args)
+    assert r.magnitude == pytest.approx(magnitude, rel=1e-12) and r.unit_items() == items and q.magnitude == value
+    if method == "to":
+        assert q.m_as(*args) == r.magnitude
+    if method != "to_compact":
+        assert getattr(q, "i" + method)(*args) is None  # in place: the same result
         assert (q.magnitude, q.unit_items()) == (r.magnitude, r.unit_items())
-
-
-@pytest.mark.parametrize(
-    "preferred, magnitude, result_items",
-    [
-        (("mile", "meter"), 3 / 1.609344, [("mile", 1.0)]), (["s", "ft"], 3000 / 0.3048, [("foot", 1.0)]),
-        (["meter", "nosuchunit"], 3000, M),  # later texts are never parsed
-        (Seq(["s"]), 3000, M), (None, 3000, M),
-    ],
-)
-def test_to_preferred(Q_, preferred, magnitude, result_items):
-    r = Q_(3, "km").to_preferred(preferred_units=preferred)
-    assert r.magnitude == pytest.approx(magnitude, rel=1e-12) and r.unit_items() == result_items
-    assert Q_(0, "degC").to_preferred(["degF"]).magnitude == pytest.approx(32.0)
-    q = Q_(3, "km")
-    assert q.ito_preferred(preferred) is None
-    assert (q.magnitude, q.unit_items()) == (r.magnitude, r.unit_items())
+    ureg.define("late = 3 * meter")  # results share the registry
+    assert r.is_compatible_with("late") is (r.dimensionality == "[length]")
 
 
 @pytest.mark.parametrize(

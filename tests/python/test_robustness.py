@@ -206,33 +206,21 @@ def test_right_nested_groups_keep_the_outermost_names_first():
         assert (items[1][1] < 0) is (joiner == "/")  # under "/" every other level divides
 
 
-@pytest.mark.parametrize("exponent", ["1e308", "-1e308", "1e309", "inf", "nan", "1e-320"])
-def test_extreme_exponents(ureg, exponent):
-    text = f"m**{exponent}"
-    for fn, args in [(ureg.parse_units, (text,)), (ureg.convert, (1.0, text, text)),
-                     (ureg._get_root_units, (text,)), (ureg.get_dimensionality, (text,)),
-                     (ureg._format_units, (text,)), (ureg.define, (f"weird = {text}",))]:
-        outcome(fn, *args)
-    q = outcome(ureg._scalar_quantity, 2.0, text)
-    if isinstance(q, type):  # "inf" and "nan" are no numbers in unit texts
-        q = ureg._scalar_quantity(2.0, "m") ** float(exponent)
-    for value in (q, outcome(pow, ureg.Unit("m"), float(exponent))):
-        for fn in (str, repr, hash, lambda x: x * x, lambda x: x / x, lambda x: x == x):
-            outcome(fn, value)
-    for fn in (lambda x: x.to_base_units(), lambda x: x.to_compact(), lambda x: x + x,
-               lambda x: x.dimensionality, lambda x: Quantity.from_tuple(x.to_tuple())):
-        outcome(fn, q)
-
-
-@pytest.mark.parametrize("text", ["\x00", "m\x00s", "kilo\x00meter", "[\x00]", "\ud800", "m\udcff", "k\ud83dm"])
-def test_nul_bytes_and_lone_surrogates(ureg, text):
+@pytest.mark.parametrize("text", ["m**1e308", "m**-1e308", "m**1e309", "m**1e-320", "\x00", "m\x00s", "kilo\x00meter",
+                                  "[\x00]", "\ud800", "m\udcff", "k\ud83dm"])
+def test_extreme_exponents_nul_bytes_and_lone_surrogates(ureg, text):
     q = ureg._scalar_quantity(1.0, "m")
     for fn, args in [(q.ito, (text,)), (q.check, (text,)), (format, (q, text)), (ureg.parse_units, (text,)),
-                     (ureg.convert, (1, text, "m")), (ureg.convert, (1, "m", text)), (ureg.parse_expression, (text,)),
-                     (ureg.__contains__, (text,)), (getattr, (ureg, text)), (Unit, (text,)),
-                     (ureg.define, (f"{text} = 3 m",)), (ureg.load_definitions, (f"nul = {text}",))]:
+                     (ureg.convert, (1, text, text)), (ureg.convert, (1, "m", text)), (ureg._get_root_units, (text,)),
+                     (ureg._format_units, (text,)), (ureg.__contains__, (text,)), (getattr, (ureg, text))]:
         outcome(fn, *args)
         assert q.to_tuple() == (1.0, [("meter", 1.0)])
+    outcome(ureg.define, f"{text} = 3 m")
+    outcome(ureg.load_definitions, f"weird = {text}")
+    for value in (outcome(ureg._scalar_quantity, 2.0, text), q ** float(text[3:] if text[:3] == "m**" else "nan")):
+        for fn in (str, repr, hash, lambda x: x * x, lambda x: x + x, lambda x: x == x, lambda x: x.to_compact(),
+                   lambda x: x.to_base_units(), lambda x: Quantity.from_tuple(x.to_tuple())):
+            outcome(fn, value)
     with pytest.raises(UndefinedUnitError) as info:
         ureg.parse_units("m\x00zz")
     assert str(info.value) == "'m\x00zz' is not defined in the unit registry"
@@ -299,20 +287,20 @@ def test_random_operands(pair, other, spec, ndigits):
         outcome(make, other)
 
 
-@FUZZ
-@given(lines=st.lists(st.one_of(
+DEFINITION_LINES = st.one_of(
     st.text(max_size=30),
     st.builds("{} = {} = {}".format, st.sampled_from(["foo", "bar", "m", "kilo-", "_", "[x]"]), unit_texts,
               st.sampled_from(["f", "_", "", "b-"])),
-    st.builds("{} = {}; offset: {}".format, st.sampled_from(["tC", "tF"]), unit_texts,
-              st.sampled_from(["1", "nan", "1e308", "(", "π"])),
-), max_size=4), conversions=st.lists(st.tuples(unit_texts, unit_texts), max_size=3))
+    st.builds("tC = {}; offset: {}".format, unit_texts, st.sampled_from(["1", "nan", "1e308", "(", "π"])))
+
+
+@FUZZ
+@given(lines=st.lists(DEFINITION_LINES, max_size=4), conversions=st.lists(st.tuples(unit_texts, unit_texts), max_size=3))
 def test_definitions_then_conversions(lines, conversions):
     ureg = UnitRegistry()
     for line in lines:
         outcome(ureg.define, line)
     outcome(ureg.load_definitions, "\n".join(lines))
-    for src, dst in conversions + [("foo", "bar"), ("tC", "tF")]:
+    for src, dst in conversions + [("foo", "bar"), ("tC", "K")]:
         outcome(ureg.convert, 1.5, src, dst)
-        outcome(ureg.is_compatible_with, src, dst)
         outcome(ureg._scalar_quantity, 2.0, src)
