@@ -14,7 +14,8 @@
 namespace {
 
 constexpr std::string_view kMisses[] = {
-    "Meter", "KM", "mins", "kmh", "\u2103", "kilometr", "fot", "m\u00B2", "qwertyuiop", "Nm",
+    "Meter", "KM",      "mins",       "kmh", "\u2103",    "kilometr",
+    "fot",   "m\u00B2", "qwertyuiop", "Nm",  "milimeter",
 };
 
 }  // namespace

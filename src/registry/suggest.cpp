@@ -23,6 +23,9 @@ constexpr std::size_t kMaxNameBytes = 48;
 constexpr std::size_t kMaxJoinBytes = 24;
 /// At most this many prefixes are tried at the head of one name.
 constexpr std::size_t kMaxHeads = 8;
+/// Only prefix spellings this long are looked for with a typing error in
+/// them ("mili" for milli); a shorter one would match almost anything.
+constexpr std::size_t kMinFuzzyPrefix = 4;
 
 // What each kind of slip costs; hints are ranked by their total. A slip of
 // case or form is cheaper than any typing error; a rate run together
@@ -229,6 +232,7 @@ std::string replace_look_alikes(std::string_view name) {
 struct Head {
   std::string_view prefix;
   std::string_view rest;
+  int edits;  // typing errors in the prefix as written
 };
 
 /// Hints for one word (no operators in it), each costing at least base.
@@ -259,17 +263,28 @@ void word_hints(const UnitRegistry& reg, std::string_view word, int base,
     hints.push_back({std::move(power), base + kSlip});
   }
 
-  // A prefix, perhaps in the wrong case, in front of a near miss ("KM").
+  // A prefix, perhaps in the wrong case, in front of a near miss ("KM"),
+  // or a long prefix with one typing error before a unit spelled right.
   std::vector<Head> heads;
   for (const std::string_view prefix : reg.prefix_spellings()) {
-    if (prefix.empty() || prefix.size() >= n) continue;
-    const std::string_view head = word.substr(0, prefix.size());
-    if (!equal_folded(head, prefix)) continue;
-    heads.push_back({prefix, word.substr(prefix.size())});
+    if (prefix.empty() || fold(prefix[0]) != fold(word[0])) continue;
+    if (prefix.size() < n && equal_folded(word.substr(0, prefix.size()), prefix)) {
+      heads.push_back({prefix, word.substr(prefix.size()), 0});
+    }
+    if (prefix.size() < kMinFuzzyPrefix) continue;
+    // The slip must lie inside the prefix: its last letter stays, so
+    // "megaw|at" is not read as mega + at.
+    for (std::size_t cut = prefix.size() - 1; cut <= prefix.size() + 1 && cut < n; ++cut) {
+      if (fold(word[cut - 1]) == fold(prefix.back()) &&
+          edit_distance<true>(word.substr(0, cut), prefix, 1) == 1) {
+        heads.push_back({prefix, word.substr(cut), 1});
+      }
+    }
   }
-  // Longest prefixes first, and a fixed order among equals, so which heads
-  // survive the cap never depends on the maps' iteration order.
+  // Exact prefixes first, longest first, and a fixed order among equals, so
+  // which heads survive the cap never depends on the maps' iteration order.
   std::sort(heads.begin(), heads.end(), [](const Head& a, const Head& b) {
+    if (a.edits != b.edits) return a.edits < b.edits;
     return a.prefix.size() != b.prefix.size() ? a.prefix.size() > b.prefix.size()
                                               : a.prefix < b.prefix;
   });
@@ -302,15 +317,18 @@ void word_hints(const UnitRegistry& reg, std::string_view word, int base,
     for (std::size_t h = 0; h < heads.size(); ++h) {
       const Head& head = heads[h];
       const std::size_t r = head.rest.size();
-      const int rest_edits = std::min(allowed_edits(r), 1);
+      const int rest_edits = head.edits > 0 ? 0 : std::min(allowed_edits(r), 1);
       if ((m > r ? m - r : r - m) > static_cast<std::size_t>(rest_edits)) continue;
       if (!may_be_within(rest_sets[h], spelling_set(), rest_edits)) continue;
-      const int d = edit_distance<true>(head.rest, spelling, rest_edits);
-      if (d > rest_edits) continue;
+      const int rest_d = edit_distance<true>(head.rest, spelling, rest_edits);
+      if (rest_d > rest_edits) continue;
       std::string text(head.prefix);
       text += spelling;
-      // A near miss after a prefix is a weaker guess than one on its own.
-      const int cost = slip_cost(word, text, d) + (d > 0 ? 2 * kSlip : 0);
+      // A near miss after a prefix is a weaker guess than one on its own,
+      // and weaker still when the unit's first letter is the one changed.
+      const int d = head.edits + rest_d;
+      int cost = slip_cost(word, text, d) + (d > 0 ? 2 * kSlip : 0);
+      if (rest_d > 0 && fold(head.rest[0]) != fold(spelling[0])) cost += 2 * kSlip;
       hints.push_back({std::move(text), base + cost});
     }
   }

@@ -36,9 +36,11 @@ TEST(CloseSpellings, BuiltinMisses) {
       {"\u00BAc", {"\u00B0C"}},  // masculine ordinal for the degree sign, and case
       {"m\u00B2", {"m**2"}},
       {"m\u00B7s", {"m*s"}},
-      {"kilometr", {"kilometer"}},  // a prefix before a near miss
-      {"Kilometr", {"kilometer"}},  // a capital at the start is a light slip
-      {"nope", {}},                 // not nOe: prefix, typing error and case together
+      {"kilometr", {"kilometer"}},    // a prefix before a near miss
+      {"Kilometr", {"kilometer"}},    // a capital at the start is a light slip
+      {"milimeter", {"millimeter"}},  // a typing error inside a prefix
+      {"megawat", {"megawatt"}},      // not mega + at
+      {"nope", {}},                   // not nOe: prefix, typing error and case together
       {"celcius", {"celsius"}},
       {"fot", {"ft"}},  // one hint per unit: not foot as well
       {"gramm", {"gram"}},
