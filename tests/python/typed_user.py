@@ -62,6 +62,9 @@ def trip_report(ureg: UnitRegistry) -> list[str]:
     same: bool = Quantity(1, "km") == 1000 * metre
     assert faster and same and q != 3 and metre == ureg.Unit("meter")
     assert_type(q <= total, bool)
+    laps = [Quantity(400, "m"), Quantity(0.5, "km")]
+    assert_type(sum(laps, Quantity(0, "m")), Quantity)
+    assert min(laps) is laps[0] and sorted(laps, reverse=True)[0] is laps[1]
 
     boiling = ureg.convert(100, "degC", "degF")
     ratio = float(Quantity(50, "percent"))
