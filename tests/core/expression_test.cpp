@@ -80,6 +80,7 @@ TEST(RelationEval, Results) {
   const UnitRegistry r = world();
   constexpr std::size_t kDepth = 100000;
   const std::string open(kDepth, '('), close(kDepth, ')');
+  // clang-format off
   const struct {
     std::string relation;
     double factor;
@@ -104,12 +105,9 @@ TEST(RelationEval, Results) {
       {"s / (yd / s) ** 2", 1 / (0.9144 * 0.9144), "second ** 3 / meter ** 2",
        "[time] ** 3 / [length] ** 2"},
       {"m ** (1/2)", 1, "meter", "[length]"},  // only a plain number is an exponent
-      {"m)", 1, "meter", "[length]"},
-      {"(yd", 0.9144, "meter", "[length]"},
-      {"-3 * m", -3, "meter", "[length]"},
-      {"- 3 * m", 3, "meter", "[length]"},
-      {"m - 3", 3, "meter", "[length]"},
-      {"1 / 0 * m", INFINITY, "meter", "[length]"},
+      {"m)", 1, "meter", "[length]"}, {"(yd", 0.9144, "meter", "[length]"},
+      {"-3 * m", -3, "meter", "[length]"}, {"- 3 * m", 3, "meter", "[length]"},
+      {"m - 3", 3, "meter", "[length]"}, {"1 / 0 * m", INFINITY, "meter", "[length]"},
       {"π / 180 * radian", std::numbers::pi / 180, "dimensionless", "dimensionless"},
       {open + "m" + close, 1, "meter", "[length]"},
       {open + "yd", 0.9144, "meter", "[length]"},  // never closed
@@ -118,6 +116,7 @@ TEST(RelationEval, Results) {
       {close + "m" + open, 1, "meter", "[length]"},
       {"s * " + open + "m / " + open + "s" + close + close, 1, "meter", "[length]"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     Result<UnitInfo> info = eval_relation_tokens(r, tokenize_relation(c.relation));
     const std::string shown = c.relation.substr(0, 40);
@@ -141,6 +140,7 @@ TEST(RelationEval, Results) {
 TEST(UnitExpression, Parses) {
   UnitRegistry r = world();
   const std::string open(100000, '('), close(100000, ')');
+  // clang-format off
   const struct {
     std::string text;
     Pairs units;
@@ -149,23 +149,17 @@ TEST(UnitExpression, Parses) {
       {"\xC2\xA0m\xE2\x80\x83", {{"meter", 1}}},  // Unicode spaces are trimmed
       {"km/h", {{"km", 1}, {"hour", -1}}},
       {"meter / (second * kelvin)", {{"meter", 1}, {"second", -1}, {"kelvin", -1}}},
-      {"J K^-1", {{"joule", 1}, {"kelvin", -1}}},
-      {"m m", {{"meter", 2}}},
-      {"m/s*s", {{"meter", 1}}},
-      {"m / s kg", {{"meter", 1}, {"second", -1}, {"kg", -1}}},
-      {"s m / s", {{"meter", 1}}},
-      {"1000 m", {{"meter", 1}}},
+      {"J K^-1", {{"joule", 1}, {"kelvin", -1}}}, {"m m", {{"meter", 2}}},
+      {"m/s*s", {{"meter", 1}}}, {"m / s kg", {{"meter", 1}, {"second", -1}, {"kg", -1}}},
+      {"s m / s", {{"meter", 1}}}, {"1000 m", {{"meter", 1}}},
       {"2 ** 3 m", {}},  // numbers take no exponent: "**" stays the operator
-      {"m ** 2 ** 3", {{"meter", 2}}},
-      {"m - s", {{"meter", 1}, {"second", 1}}},
-      {"s / (m/s) ** 2", {{"second", 3}, {"meter", -2}}},
-      {"µs us", {{"µs", 1}, {"us", 1}}},
-      {"km ** 2 / km ** 2", {}},
-      {"metres * hrs", {{"meter", 1}, {"hour", 1}}},
-      {"°C", {{"degree_Celsius", 1}}},
-      {open + "m" + close, {{"meter", 1}}},
+      {"m ** 2 ** 3", {{"meter", 2}}}, {"m - s", {{"meter", 1}, {"second", 1}}},
+      {"s / (m/s) ** 2", {{"second", 3}, {"meter", -2}}}, {"µs us", {{"µs", 1}, {"us", 1}}},
+      {"km ** 2 / km ** 2", {}}, {"metres * hrs", {{"meter", 1}, {"hour", 1}}},
+      {"°C", {{"degree_Celsius", 1}}}, {open + "m" + close, {{"meter", 1}}},
       {"s / " + open + "m) ** 2" + std::string(99999, ')'), {{"second", 1}, {"meter", -2}}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     for (int twice = 0; twice < 2; ++twice) {  // the memo hands back the same result
       Result<UnitsContainer> got = r.parse_unit_expr(c.text);
@@ -333,6 +327,7 @@ TEST(RootUnits, FactorsRootsAndDimensionality) {
 
 TEST(Conversion, ValuesAndFactors) {
   UnitRegistry r = world();
+  // clang-format off
   const struct {
     double value;
     const char* src;
@@ -342,22 +337,18 @@ TEST(Conversion, ValuesAndFactors) {
   } cases[] = {
       {100, "degC", "degF", 212, 9.0 / 5},
       {0, "degC", "kelvin", 273.15, 1},  // offsets never enter the factor
-      {300, "kelvin", "degC", 26.85, 1},
-      {-40, "degF", "°C", -40, 5.0 / 9},
-      {1, "km", "m", 1000, 1000},
-      {1, "m", "km", 1e-3, 1e-3},
+      {300, "kelvin", "degC", 26.85, 1}, {-40, "degF", "°C", -40, 5.0 / 9},
+      {1, "km", "m", 1000, 1000}, {1, "m", "km", 1e-3, 1e-3},
       {3, "km/h", "m/s", 3.0 / 3.6, 1 / 3.6},
       {10, "degC", "kelvin / second * second", 283.15, 1},  // the seconds cancel
       {5, "degC ** 2", "kelvin ** 2", 5, 1},                // factors only
       {2, "degC / s", "K / s", 2, 1},
       {1, "kdegC", "kelvin", 1000, 1000},  // a prefixed spelling carries no offset
-      {7, "", "", 7, 1},
-      {7, "m/m", "dimensionless", 7, 1},
-      {1, "mK", "degC", -273.149, 1e-3},
-      {1, "yd ** 2", "in ** 2", 1296, 1296},
-      {1, "J", "kg m**2 / s**2", 1, 1},
+      {7, "", "", 7, 1}, {7, "m/m", "dimensionless", 7, 1}, {1, "mK", "degC", -273.149, 1e-3},
+      {1, "yd ** 2", "in ** 2", 1296, 1296}, {1, "J", "kg m**2 / s**2", 1, 1},
       {1, "rad", "deg", 180 / std::numbers::pi, 180 / std::numbers::pi},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const UnitsContainer src = r.parse_unit_expr(c.src).value();
     const UnitsContainer dst = r.parse_unit_expr(c.dst).value();
@@ -411,24 +402,20 @@ TEST(Conversion, Errors) {
 
 TEST(FormatUnits, Texts) {
   const UnitRegistry r = world();
+  // clang-format off
   const std::pair<Pairs, const char*> cases[] = {
-      {{}, "dimensionless"},
-      {{{"meter", 2}}, "m ** 2"},
-      {{{"meter", -1.5}}, "1 / m ** 1.5"},
+      {{}, "dimensionless"}, {{{"meter", 2}}, "m ** 2"}, {{{"meter", -1.5}}, "1 / m ** 1.5"},
       {{{"second", 1}, {"meter", 1}}, "m * s"},  // sorted by key, not by symbol
       {{{"km", 1}, {"hour", -1}}, "km / h"},
       {{{"gram", 1}, {"meter", 2}, {"second", -2}, {"kelvin", -1}}, "g * m ** 2 / K / s ** 2"},
-      {{{"mole", -1}, {"kelvin", -1}}, "1 / K / mol"},
-      {{{"bit", 1}}, "bit"},
-      {{{"degree_Celsius", 1}}, "°C"},
-      {{{"meter", 2.0000000000000004}}, "m ** 2.0000000000000004"},
-      {{{"meter", 0.9999999999999999}}, "m"},
-      {{{"meter", 1e300}}, "m ** 9223372036854775807"},
-      {{{"meter", 1e-7}}, "m ** 0.0000001"},
-      {{{"meter", std::nan("")}}, ""},
+      {{{"mole", -1}, {"kelvin", -1}}, "1 / K / mol"}, {{{"bit", 1}}, "bit"},
+      {{{"degree_Celsius", 1}}, "°C"}, {{{"meter", 2.0000000000000004}}, "m ** 2.0000000000000004"},
+      {{{"meter", 0.9999999999999999}}, "m"}, {{{"meter", 1e300}}, "m ** 9223372036854775807"},
+      {{{"meter", 1e-7}}, "m ** 0.0000001"}, {{{"meter", std::nan("")}}, ""},
       {{{"meter", 0.0}, {"second", -1}}, "1 / s"},
       {{{"yard", 1}, {"Zebra", 1}}, "Zebra * yd"},  // byte order: capitals first
   };
+  // clang-format on
   for (const auto& [units, text] : cases) EXPECT_EQ(r.format_units(make(units)), text) << text;
 }
 

@@ -86,8 +86,7 @@ TEST(DefinitionsReader, Records) {
       {"[area] = [length] ** 2", {"Dimension [area]|[length] ** 2"}},
       {"@import constants_en.txt", {"Import constants_en.txt"}},
       // Blank lines, comments and line ends.
-      {"\n  \n\t\n\u3000\n", {}},
-      {"# a\n   # b", {"Comment", "Comment"}},
+      {"\n  \n\t\n\u3000\n", {}}, {"# a\n   # b", {"Comment", "Comment"}},
       {"foo = bar # = baz", {"Unit foo|bar|~||~|~"}},
       {"kilo- = 1#e3", {"Prefix kilo|1|~|"}},  // '#' cuts the value before evaluation
       {"kilo- = 1e3 = k-\r\nmeter = [length] = m\r\n\r\n",
@@ -109,27 +108,18 @@ TEST(DefinitionsReader, Records) {
       {"@context(n=1) optics = op\n[length] <-> [frequency]: c / value\nfoo = bar\n@end",
        {"Unit foo|bar|~||~|~"}},  // contexts open no block
       // Directives.
-      {"@alias", {}},
-      {"@a = b", {}},
-      {"@alias meter", {}},
-      {"@alias meter = a = _ =  = b", {"Alias meter|a,b"}},
-      {"@alias  meter=a", {"Alias meter|a"}},
-      {"@import   other.txt  ", {"Import other.txt"}},
-      {"@importother.txt", {}},
+      {"@alias", {}}, {"@a = b", {}}, {"@alias meter", {}},
+      {"@alias meter = a = _ =  = b", {"Alias meter|a,b"}}, {"@alias  meter=a", {"Alias meter|a"}},
+      {"@import   other.txt  ", {"Import other.txt"}}, {"@importother.txt", {}},
       {"@unknown foo = bar", {}},
       // Prefixes.
       {"semi- = 0.5 = _ = demi-", {"Prefix semi|0.5|demi|"}},
-      {"foo-- = 2 = f-- = _- = - = g", {"Prefix foo|2|f|g"}},
-      {"foo- = abc", {}},
-      {"foo- = ", {}},
+      {"foo-- = 2 = f-- = _- = - = g", {"Prefix foo|2|f|g"}}, {"foo- = abc", {}}, {"foo- = ", {}},
       {"foo- = 2 * (3 + 4", {"Prefix foo|14|~|"}},
-      {"pi- = π / 2 = p", {"Prefix pi|1.5707963267948966|p|"}},
-      {"- = 5 = x", {}},
-      {"-- = 5", {}},
+      {"pi- = π / 2 = p", {"Prefix pi|1.5707963267948966|p|"}}, {"- = 5 = x", {}}, {"-- = 5", {}},
       {"deep- = " + deep + " = d-", {"Prefix deep|2|d|"}},
       // Dimensions.
-      {"[length] -> [frequency]: value", {}},
-      {"[foo] =", {"Dimension [foo]|~"}},
+      {"[length] -> [frequency]: value", {}}, {"[foo] =", {"Dimension [foo]|~"}},
       {"[a] = b = c", {"Dimension [a]|b = c"}},
       // Units.
       {"foo = bar; offset: 3 = f = ff", {"Unit foo|bar|f|ff|3|~"}},
@@ -146,8 +136,7 @@ TEST(DefinitionsReader, Records) {
       {"foo = [a] / [b]", {"Unit foo|[a] / [b]|~||~|[a] / [b]"}},
       {"foo = [length", {"Unit foo|[length|~||~|~"}},
       {"= 5", {}},  // no name: unusable
-      {" = 5 = sym", {}},
-      {"; offset: 3 = f", {}},
+      {" = 5 = sym", {}}, {"; offset: 3 = f", {}},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -185,9 +174,9 @@ TEST(NumericEval, Values) {
       {"1e-3", 1e-3}, {"+5", 5.0}, {".5", 0.5}, {"1.", 1.0}, {"-.5", -0.5}, {"1E3", 1000.0},
       {"1e+3", 1000.0}, {"007", 7.0}, {"  12\t", 12.0}, {"\u00a012\u3000", 12.0},
       {"-inf", -kInf}, {"INFINITY", kInf}, {"+Inf", kInf}, {"1e400", kInf}, {"-1e400", -kInf},
-      {"1e-400", 0.0}, {"-1e-400", -0.0}, {"1" + std::string(400, '0'), kInf},
-      {"1" + std::string(400, '0') + "e-100", 1e300}, {"1" + std::string(400, '0') + "e-50", kInf},
-      {"0." + std::string(400, '0') + "1e400", 0.1}, {"0." + std::string(400, '0') + "1e10", 0.0},
+      {"1e-400", 0.0}, {"-1e-400", -0.0}, {repeat("1", 1) + repeat("0", 400), kInf},
+      {repeat("1", 1) + repeat("0", 400) + "e-100", 1e300}, {repeat("1", 1) + repeat("0", 400) + "e-50", kInf},
+      {repeat("0.", 1) + repeat("0", 400) + "1e400", 0.1}, {repeat("0.", 1) + repeat("0", 400) + "1e10", 0.0},
       {"0e99999", 0.0}, {"4.9406564584124654e-324", std::numeric_limits<double>::denorm_min()},
       {"3.1415926535897932384626433832795028841971693993751", kPi},
       // Operators: power groups to the right, the rest to the left.

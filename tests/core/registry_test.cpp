@@ -44,6 +44,7 @@ std::string numbered(const char* stem, std::size_t i) {
 
 TEST(Resolution, Spellings) {
   const UnitRegistry r = world();
+  // clang-format off
   const struct {
     const char* name;
     const char* canonical;  // registered spelling, or "<none>"
@@ -51,10 +52,8 @@ TEST(Resolution, Spellings) {
     const char* roots;
     const char* dims;
   } cases[] = {
-      {"meter", "meter", 1, "meter", "[length]"},
-      {"metres", "meter", 1, "meter", "[length]"},
-      {"my_meters", "meter", 1, "meter", "[length]"},
-      {"m", "meter", 1, "meter", "[length]"},
+      {"meter", "meter", 1, "meter", "[length]"}, {"metres", "meter", 1, "meter", "[length]"},
+      {"my_meters", "meter", 1, "meter", "[length]"}, {"m", "meter", 1, "meter", "[length]"},
       {"ms", "<none>", 1e-3, "second", "[time]"},  // a symbol gets no plural
       {"km", "<none>", 1000, "meter", "[length]"},
       {"kilometers", "<none>", 1000, "meter", "[length]"},
@@ -64,8 +63,7 @@ TEST(Resolution, Spellings) {
       {"day", "day", 86400, "second", "[time]"},  // never d + ay
       {"hrs", "hour", 3600, "second", "[time]"},
       {"hs", "<none>", 100, "second", "[time]"},  // hecto + s: "hr" has no plural "hs"
-      {"µs", "<none>", 1e-6, "second", "[time]"},
-      {"us", "<none>", 1e-6, "second", "[time]"},
+      {"µs", "<none>", 1e-6, "second", "[time]"}, {"us", "<none>", 1e-6, "second", "[time]"},
       {"Kibit", "<none>", 1024, "dimensionless", "dimensionless"},
       {"kg", "<none>", 1000, "gram", "[mass]"},
       {"k", "boltzmann_constant", 1.380649e-20, "gram * meter ** 2 / kelvin * second ** 2",
@@ -84,6 +82,7 @@ TEST(Resolution, Spellings) {
       {"Meter", "<none>", 0, "", ""},  // case matters
       {"meter ", "<none>", 0, "", ""},
   };
+  // clang-format on
   for (const auto& c : cases) {
     EXPECT_EQ(canonical_of(r, c.name), c.canonical) << c.name;
     EXPECT_EQ(r.knows_spelling(c.name), c.factor != 0) << c.name;

@@ -43,22 +43,22 @@ Pairs pairs_of(const UnitsContainer& c) {
 }
 
 TEST(UnitsContainer, Text) {
+  // clang-format off
   const std::pair<Pairs, const char*> cases[] = {
-      {{}, "dimensionless"},
-      {{{"meter", 1}, {"second", -2}}, "meter / second ** 2"},
+      {{}, "dimensionless"}, {{{"meter", 1}, {"second", -2}}, "meter / second ** 2"},
       {{{"second", -1}}, "1 / second"},
       {{{"second", -2}, {"meter", 2}, {"kilogram", 1}}, "kilogram * meter ** 2 / second ** 2"},
       {{{"meter", 1}, {"kilogram", -1}, {"second", -2}}, "meter / kilogram * second ** 2"},
       {{{"meter", -1.5}}, "1 / meter ** 1.5"},
       {{{"meter", 1.0000000000000002}}, "meter ** 1.0000000000000002"},
-      {{{"meter", 0.001}}, "meter ** 0.001"},
-      {{{"meter", 0.0}}, ""},
+      {{{"meter", 0.001}}, "meter ** 0.001"}, {{{"meter", 0.0}}, ""},
       {{{"meter", std::nan("")}}, ""},
       {{{"b", 1}, {"a", 1}, {"ab", -3}, {"B", -1}}, "a * b / B * ab ** 3"},
       {{{"meter", 1e300}}, "meter ** 9223372036854775807"},
       {{{"meter", 1}, {"", -1}}, "meter / "},  // empty names still count as terms
       {{{"", 1}, {"b", 1}}, " * b"},
   };
+  // clang-format on
   for (const auto& [in, text] : cases) EXPECT_EQ(make(in).to_string(), text) << text;
 }
 
@@ -66,21 +66,20 @@ TEST(UnitsContainer, AlgebraKeepsOrderAndDropsExactZero) {
   const UnitsContainer m = make({{"meter", 1}});
   const UnitsContainer abc = make({{"a", 1}, {"b", 2}, {"c", 3}});
   const UnitsContainer ms = make({{"meter", 1}, {"second", -2}});
+  // clang-format off
   const std::pair<UnitsContainer, Pairs> cases[] = {
       {added(m, "second", -2), {{"meter", 1}, {"second", -2}}},
-      {added(ms, "meter", -1), {{"second", -2}}},
-      {added(m, "second", 0.0), {{"meter", 1}}},
+      {added(ms, "meter", -1), {{"second", -2}}}, {added(m, "second", 0.0), {{"meter", 1}}},
       {added(m, "second", -0.0), {{"meter", 1}}},
       {added(abc, "a", -1), {{"b", 2}, {"c", 3}}},  // removal shifts, the order stays
       {added(abc, "b", 1), {{"a", 1}, {"b", 3}, {"c", 3}}},
-      {ms.pow(0.5), {{"meter", 0.5}, {"second", -1}}},
-      {ms.pow(0.0), {}},
-      {ms * ms.pow(-1.0), {}},
+      {ms.pow(0.5), {{"meter", 0.5}, {"second", -1}}}, {ms.pow(0.0), {}}, {ms * ms.pow(-1.0), {}},
       {m * make({{"second", -1}, {"meter", 1}}), {{"meter", 2}, {"second", -1}}},
       {m / make({{"second", 1}, {"kilogram", -1}}),
        {{"meter", 1}, {"second", -1}, {"kilogram", 1}}},
       {abc / make({{"b", 2}}), {{"a", 1}, {"c", 3}}},
   };
+  // clang-format on
   for (const auto& [got, expected] : cases) EXPECT_EQ(pairs_of(got), expected);
   EXPECT_EQ(pairs_of(m), (Pairs{{"meter", 1}}));  // operands are untouched
   UnitsContainer self = ms;
