@@ -82,7 +82,8 @@ TEST(DefinitionsReader, Records) {
        {"Unit kelvin|[temperature]|K|degK|0|[temperature]"}},
       {"degF = 5 / 9 * kelvin; offset: 233.15 + 200 / 9 = °F = fahrenheit",
        {"Unit degF|5 / 9 * kelvin|°F|fahrenheit|255.37222222222223|~"}},
-      {"turn = 2 * π * radian = _ = revolution = cycle", {"Unit turn|2 * π * radian|revolution|cycle|~|~"}},
+      {"turn = 2 * π * radian = _ = revolution = cycle",
+       {"Unit turn|2 * π * radian|revolution|cycle|~|~"}},
       {"[area] = [length] ** 2", {"Dimension [area]|[length] ** 2"}},
       {"@import constants_en.txt", {"Import constants_en.txt"}},
       // Blank lines, comments and line ends.
@@ -92,7 +93,8 @@ TEST(DefinitionsReader, Records) {
       {"kilo- = 1e3 = k-\r\nmeter = [length] = m\r\n\r\n",
        {"Prefix kilo|1000|k|", "Unit meter|[length]|m||~|[length]"}},
       {"a\nb", {"Unit a||~||~|~", "Unit b||~||~|~"}},
-      {"\u00a0meter\u3000=\u2003[length]\u00a0=\u2002m\u2009", {"Unit meter|[length]|m||~|[length]"}},
+      {"\u00a0meter\u3000=\u2003[length]\u00a0=\u2002m\u2009",
+       {"Unit meter|[length]|m||~|[length]"}},
       // Blocks.
       {"@defaults\n  group = international\n@end", {"Defaults"}},
       {"@defaults\n  group = international\nmeter = [length]", {}},  // never closed
@@ -102,7 +104,8 @@ TEST(DefinitionsReader, Records) {
       {"@end\nfoo", {"Unit foo||~||~|~"}},
       {"@system SI\n  meter = [length]\n@end\nsecond = [time]", {"Unit second|[time]|~||~|[time]"}},
       {"@systemic\nfoo\n@end\nbar", {"Unit bar||~||~|~"}},
-      {"@group G\n  foot = 0.3048 * meter\n@end\nyard", {"Unit foot|0.3048 * meter|~||~|~", "Unit yard||~||~|~"}},
+      {"@group G\n  foot = 0.3048 * meter\n@end\nyard",
+       {"Unit foot|0.3048 * meter|~||~|~", "Unit yard||~||~|~"}},
       {"@system X\n@alias meter = m2\n@import a.txt\n@defaults\n@end\nfoo",
        {"Alias meter|m2", "Import a.txt", "Defaults", "Unit foo||~||~|~"}},
       {"@context(n=1) optics = op\n[length] <-> [frequency]: c / value\nfoo = bar\n@end",
@@ -175,8 +178,10 @@ TEST(NumericEval, Values) {
       {"1e+3", 1000.0}, {"007", 7.0}, {"  12\t", 12.0}, {"\u00a012\u3000", 12.0},
       {"-inf", -kInf}, {"INFINITY", kInf}, {"+Inf", kInf}, {"1e400", kInf}, {"-1e400", -kInf},
       {"1e-400", 0.0}, {"-1e-400", -0.0}, {repeat("1", 1) + repeat("0", 400), kInf},
-      {repeat("1", 1) + repeat("0", 400) + "e-100", 1e300}, {repeat("1", 1) + repeat("0", 400) + "e-50", kInf},
-      {repeat("0.", 1) + repeat("0", 400) + "1e400", 0.1}, {repeat("0.", 1) + repeat("0", 400) + "1e10", 0.0},
+      {repeat("1", 1) + repeat("0", 400) + "e-100", 1e300},
+      {repeat("1", 1) + repeat("0", 400) + "e-50", kInf},
+      {repeat("0.", 1) + repeat("0", 400) + "1e400", 0.1},
+      {repeat("0.", 1) + repeat("0", 400) + "1e10", 0.0},
       {"0e99999", 0.0}, {"4.9406564584124654e-324", std::numeric_limits<double>::denorm_min()},
       {"3.1415926535897932384626433832795028841971693993751", kPi},
       // Operators: power groups to the right, the rest to the left.
