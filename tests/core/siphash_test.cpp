@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace qudim {
@@ -49,17 +48,6 @@ TEST(SipHash, ZeroKey13Vectors) {
     const auto m = counting_bytes(c.length);
     EXPECT_EQ(siphash13(m.data(), m.size()), c.digest) << "length " << c.length;
   }
-}
-
-TEST(SipHash, DependsOnEveryByteAndTheLength) {
-  const std::string a("meter\xff\0\0\0\0\0\0\xf0\x3f", 14);
-  std::string b = a;
-  b[13] = '\x40';
-  EXPECT_NE(siphash13(a.data(), a.size()), siphash13(b.data(), b.size()));
-  // Trailing zero bytes change the length byte, so they change the digest.
-  const std::string z1("\0", 1);
-  const std::string z2("\0\0", 2);
-  EXPECT_NE(siphash13(z1.data(), z1.size()), siphash13(z2.data(), z2.size()));
 }
 
 }  // namespace
