@@ -24,6 +24,37 @@ bool ends_name(char c) noexcept {
   return c == ' ' || c == '\t' || c == '(' || c == ')' || c == '*' || c == '/' || c == '^';
 }
 
+/// Reads the number or name that starts at text[i], hands it to put (an
+/// unreadable number or an empty name vanishes) and returns where it ends.
+template <class Put>
+std::size_t read_operand(std::string_view text, std::size_t i, Put& put) {
+  using Kind = RelToken::Kind;
+  using Op = RelToken::OpCode;
+  const std::size_t n = text.size();
+  const char ch = text[i];
+  std::size_t j = i + 1;
+  if (is_digit(ch) || ch == '.' || ch == '-') {
+    const std::size_t scan_begin = ch == '-' ? i + 1 : i;
+    j = scan_begin;
+    while (j < n) {
+      const char c = text[j];
+      const bool sign_after_e =
+          (c == '+' || c == '-') && j > scan_begin && (text[j - 1] == 'e' || text[j - 1] == 'E');
+      if (!is_digit(c) && c != '.' && c != 'e' && c != 'E' && !sign_after_e) break;
+      ++j;
+    }
+    // An unreadable number ("1e", ".", "-") vanishes.
+    if (const auto value = parse_decimal(text.substr(i, j - i), false)) {
+      put(Kind::Number, Op::Mul, *value, {});
+    }
+    return j;
+  }
+  while (j < n && !ends_name(text[j])) ++j;
+  const std::string_view name = trim(text.substr(i, j - i));
+  if (!name.empty()) put(Kind::Name, Op::Mul, 0.0, name);
+  return j;
+}
+
 /// Walks the text once, handing every token to emit(kind, op, number, name).
 template <class Emit>
 void scan_tokens(std::string_view text, Emit&& emit) {
@@ -40,69 +71,41 @@ void scan_tokens(std::string_view text, Emit&& emit) {
   std::size_t i = 0;
   while (i < n) {
     const char ch = text[i];
+    Kind kind = Kind::Op;
+    Op op = Op::Mul;
+    std::size_t length = 1;
     switch (ch) {
       case ' ':
       case '\t':
         ++i;
         continue;
       case '(':
-        put(Kind::LParen, Op::Mul, 0.0, {});
-        ++i;
-        continue;
+        kind = Kind::LParen;
+        break;
       case ')':
-        put(Kind::RParen, Op::Mul, 0.0, {});
-        ++i;
-        continue;
+        kind = Kind::RParen;
+        break;
       case '*':
         if (i + 1 < n && text[i + 1] == '*') {
-          put(Kind::Op, Op::Pow, 0.0, {});
-          i += 2;
-        } else {
-          put(Kind::Op, Op::Mul, 0.0, {});
-          ++i;
+          op = Op::Pow;
+          length = 2;
         }
-        continue;
+        break;
       case '/':
-        put(Kind::Op, Op::Div, 0.0, {});
-        ++i;
-        continue;
+        op = Op::Div;
+        break;
       case '^':
-        put(Kind::Op, Op::Pow, 0.0, {});
-        ++i;
-        continue;
+        op = Op::Pow;
+        break;
       case '-':
-        // After an operand a minus multiplies; there is no subtraction.
-        if (after_operand) {
-          put(Kind::Op, Op::Mul, 0.0, {});
-          ++i;
-          continue;
-        }
-        break;
+        if (after_operand) break;  // after an operand a minus multiplies
+        [[fallthrough]];           // else it is a sign
       default:
-        break;
+        i = read_operand(text, i, put);
+        continue;
     }
-    if (is_digit(ch) || ch == '.' || ch == '-') {
-      const std::size_t scan_begin = ch == '-' ? i + 1 : i;
-      std::size_t j = scan_begin;
-      while (j < n) {
-        const char c = text[j];
-        const bool sign_after_e =
-            (c == '+' || c == '-') && j > scan_begin && (text[j - 1] == 'e' || text[j - 1] == 'E');
-        if (!is_digit(c) && c != '.' && c != 'e' && c != 'E' && !sign_after_e) break;
-        ++j;
-      }
-      // An unreadable number ("1e", ".", "-") vanishes.
-      if (const auto value = parse_decimal(text.substr(i, j - i), false)) {
-        put(Kind::Number, Op::Mul, *value, {});
-      }
-      i = j;
-      continue;
-    }
-    std::size_t j = i + 1;
-    while (j < n && !ends_name(text[j])) ++j;
-    const std::string_view name = trim(text.substr(i, j - i));
-    if (!name.empty()) put(Kind::Name, Op::Mul, 0.0, name);
-    i = j;
+    put(kind, op, 0.0, {});
+    i += length;
   }
 }
 
