@@ -6,30 +6,32 @@ namespace qudim {
 QudimError QudimError::dimensionality(std::string units1, std::string units2,
                                       std::optional<UnitsContainer> dim1,
                                       std::optional<UnitsContainer> dim2) {
-  return QudimError(std::make_unique<Data>(Data{ErrorKind::Dimensionality, std::move(units1),
-                                                std::move(units2), std::move(dim1),
-                                                std::move(dim2), {}}));
+  return QudimError(std::make_unique<Data>(Data{.kind = ErrorKind::Dimensionality,
+                                                .text1 = std::move(units1),
+                                                .text2 = std::move(units2),
+                                                .dim1 = std::move(dim1),
+                                                .dim2 = std::move(dim2)}));
 }
 
 QudimError QudimError::undefined_unit(std::string name) {
-  return QudimError(std::make_unique<Data>(
-      Data{ErrorKind::UndefinedUnit, std::move(name), {}, std::nullopt, std::nullopt, {}}));
+  return QudimError(
+      std::make_unique<Data>(Data{.kind = ErrorKind::UndefinedUnit, .text1 = std::move(name)}));
 }
 
 QudimError QudimError::offset_unit_calculus(std::string units1, std::string units2) {
-  return QudimError(std::make_unique<Data>(Data{ErrorKind::OffsetUnitCalculus, std::move(units1),
-                                                std::move(units2), std::nullopt, std::nullopt,
-                                                {}}));
+  return QudimError(std::make_unique<Data>(Data{.kind = ErrorKind::OffsetUnitCalculus,
+                                                .text1 = std::move(units1),
+                                                .text2 = std::move(units2)}));
 }
 
 QudimError QudimError::definition_syntax(std::string description) {
   return QudimError(std::make_unique<Data>(
-      Data{ErrorKind::DefinitionSyntax, std::move(description), {}, std::nullopt, std::nullopt, {}}));
+      Data{.kind = ErrorKind::DefinitionSyntax, .text1 = std::move(description)}));
 }
 
 QudimError QudimError::redefinition(std::string name) {
-  return QudimError(std::make_unique<Data>(
-      Data{ErrorKind::Redefinition, std::move(name), {}, std::nullopt, std::nullopt, {}}));
+  return QudimError(
+      std::make_unique<Data>(Data{.kind = ErrorKind::Redefinition, .text1 = std::move(name)}));
 }
 
 std::string QudimError::message() const {

@@ -47,11 +47,11 @@ class QudimError {
  private:
   struct Data {
     ErrorKind kind;
-    std::string text1;  // units1 / the name / the description
-    std::string text2;  // units2 (dimensionality and offset kinds only)
-    std::optional<UnitsContainer> dim1;
-    std::optional<UnitsContainer> dim2;
-    std::string note;
+    std::string text1 = {};  // units1 / the name / the description
+    std::string text2 = {};  // units2 (dimensionality and offset kinds only)
+    std::optional<UnitsContainer> dim1 = {};
+    std::optional<UnitsContainer> dim2 = {};
+    std::string note = {};
   };
   explicit QudimError(std::unique_ptr<Data> data) : data_(std::move(data)) {}
   std::unique_ptr<Data> data_;

@@ -4,12 +4,12 @@
 // 99999999999999991611392 instead of a one and twenty-three zeros.
 #include "number_text.hpp"
 
+#include <locale.h>  // newlocale, locale_t
 #include <charconv>  // std::to_chars, std::from_chars
 #include <clocale>   // LC_ALL_MASK
-#include <cstdlib>   // strtod_l
-#include <locale.h>  // newlocale, locale_t
 #include <cmath>     // std::isnan, std::isinf, std::signbit
 #include <cstdint>   // int64_t
+#include <cstdlib>   // strtod_l
 #include <limits>    // std::numeric_limits
 
 namespace qudim {

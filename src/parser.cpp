@@ -1,9 +1,9 @@
 // The definitions reader and the numeric evaluator for prefix values and offsets.
 #include "parser.hpp"
 
-#include <cmath>         // std::pow
-#include <cstddef>       // size_t
-#include <string>        // std::string
+#include <cmath>    // std::pow
+#include <cstddef>  // size_t
+#include <string>   // std::string
 
 #include "number_text.hpp"  // parse_decimal
 #include "text_util.hpp"    // trim
@@ -72,9 +72,8 @@ std::optional<std::vector<Token>> tokenize(std::string_view text) {
       tokens.push_back({Token::Kind::Operator, c});
       ++i;
     } else if (c == '-') {
-      const bool after_operand =
-          !tokens.empty() && (tokens.back().kind == Token::Kind::Number ||
-                              tokens.back().kind == Token::Kind::Close);
+      const bool after_operand = !tokens.empty() && (tokens.back().kind == Token::Kind::Number ||
+                                                     tokens.back().kind == Token::Kind::Close);
       if (after_operand) {
         tokens.push_back({Token::Kind::Operator, '-'});
         ++i;
@@ -208,9 +207,7 @@ class Evaluator {
   /// expected; otherwise pops the rule and leaves its result in `value`.
   bool eval_multiplicative(double& value) {
     Frame& frame = stack_.back();
-    frame.lhs = frame.op == '*' ? frame.lhs * value
-              : frame.op == '/' ? frame.lhs / value
-                                : value;
+    frame.lhs = frame.op == '*' ? frame.lhs * value : frame.op == '/' ? frame.lhs / value : value;
     if (at_operator("*/")) {
       frame.op = tokens_[pos_++].op;
       return true;
@@ -224,9 +221,7 @@ class Evaluator {
   /// expected; otherwise pops the rule and leaves its result in `value`.
   bool eval_additive(double& value) {
     Frame& frame = stack_.back();
-    frame.lhs = frame.op == '+' ? frame.lhs + value
-              : frame.op == '-' ? frame.lhs - value
-                                : value;
+    frame.lhs = frame.op == '+' ? frame.lhs + value : frame.op == '-' ? frame.lhs - value : value;
     if (at_operator("+-")) {
       frame.op = tokens_[pos_++].op;
       stack_.push_back({Frame::Rule::Multiplicative});
@@ -255,8 +250,7 @@ class Evaluator {
 std::vector<std::string_view> split_at_equals(std::string_view text) {
   std::vector<std::string_view> pieces;
   std::size_t start = 0;
-  for (std::size_t at = text.find('='); at != std::string_view::npos;
-       at = text.find('=', start)) {
+  for (std::size_t at = text.find('='); at != std::string_view::npos; at = text.find('=', start)) {
     pieces.push_back(text.substr(start, at - start));
     start = at + 1;
   }

@@ -3,22 +3,6 @@
 
 namespace qudim {
 
-namespace {
-
-/// True for the code points Unicode calls White_Space.
-bool is_unicode_space(char32_t c) noexcept {
-  switch (c) {
-    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
-    case 0x202F: case 0x205F: case 0x3000:
-      return true;
-    default:
-      return c >= 0x2000 && c <= 0x200A;
-  }
-}
-
-}  // namespace
-
 char32_t decode_utf8(std::string_view text, std::size_t i, std::size_t& len) noexcept {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char b0 = byte(i);
@@ -27,10 +11,21 @@ char32_t decode_utf8(std::string_view text, std::size_t i, std::size_t& len) noe
   std::size_t need;
   char32_t cp;
   char32_t min;
-  if ((b0 & 0xE0) == 0xC0) { need = 1; cp = b0 & 0x1F; min = 0x80; }
-  else if ((b0 & 0xF0) == 0xE0) { need = 2; cp = b0 & 0x0F; min = 0x800; }
-  else if ((b0 & 0xF8) == 0xF0) { need = 3; cp = b0 & 0x07; min = 0x10000; }
-  else return 0xFFFD;
+  if ((b0 & 0xE0) == 0xC0) {
+    need = 1;
+    cp = b0 & 0x1F;
+    min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    need = 2;
+    cp = b0 & 0x0F;
+    min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    need = 3;
+    cp = b0 & 0x07;
+    min = 0x10000;
+  } else {
+    return 0xFFFD;
+  }
   if (i + need >= text.size()) return 0xFFFD;
   for (std::size_t k = 1; k <= need; ++k) {
     const unsigned char b = byte(i + k);
@@ -44,12 +39,18 @@ char32_t decode_utf8(std::string_view text, std::size_t i, std::size_t& len) noe
 
 namespace {
 
+/// True for the code points Unicode calls White_Space.
+bool is_unicode_space(char32_t c) noexcept {
+  if ((c >= 0x09 && c <= 0x0D) || (c >= 0x2000 && c <= 0x200A)) return true;
+  return c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 || c == 0x2028 || c == 0x2029 ||
+         c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
 /// Byte length of a white-space code point ending at text[end-1], or 0.
 std::size_t trailing_space_len(std::string_view text, std::size_t end) noexcept {
   // Walk back to the start of the last code point (at most 4 bytes).
   std::size_t start = end - 1;
-  for (int k = 0; k < 3 && start > 0 &&
-                  (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80;
+  for (int k = 0; k < 3 && start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80;
        ++k) {
     --start;
   }

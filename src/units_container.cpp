@@ -3,11 +3,11 @@
 // 0.0; removal shifts later entries up so insertion order is kept.
 #include "units_container.hpp"
 
-#include <algorithm>  // std::sort, std::stable_sort, std::max
-#include <bit>        // std::bit_ceil
-#include <cmath>      // std::fabs, std::floor, std::isnan
-#include <cstring>    // std::memcpy
-#include <functional> // std::hash
+#include <algorithm>   // std::sort, std::stable_sort, std::max
+#include <bit>         // std::bit_ceil
+#include <cmath>       // std::fabs, std::floor, std::isnan
+#include <cstring>     // std::memcpy
+#include <functional>  // std::hash
 
 #include "number_text.hpp"  // append_plain_decimal, append_saturated_int
 
@@ -307,7 +307,8 @@ bool UnitsContainer::operator==(const UnitsContainer& other) const {
   const Entry* theirs = other.live_data();
   for (std::size_t i = 0; i < n; ++i) {
     // Same position first: containers built the same way line up.
-    const double* e = (theirs[i].name == mine[i].name) ? &theirs[i].exponent : other.find(mine[i].name);
+    const double* e =
+        (theirs[i].name == mine[i].name) ? &theirs[i].exponent : other.find(mine[i].name);
     if (e == nullptr || !(std::fabs(mine[i].exponent - *e) < EPSILON)) return false;
   }
   return true;

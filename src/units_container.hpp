@@ -80,14 +80,14 @@ class UnitsContainer {
   static constexpr std::uint32_t kDeletedSlot = 0xFFFFFFFFu;
 
   Entry* inline_data() noexcept { return reinterpret_cast<Entry*>(inline_); }
-  bool is_inline() const noexcept {
-    return data_ == reinterpret_cast<const Entry*>(inline_);
-  }
+  bool is_inline() const noexcept { return data_ == reinterpret_cast<const Entry*>(inline_); }
   // Large maps remove entries lazily: a removed entry stays in place, marked
   // dead, until the next read of the entries (or a growth) compacts them, so
   // cancelling many names one by one stays linear. The dead count and marks
   // live after the index slots in the index allocation.
-  std::uint32_t dead_count() const noexcept { return index_ == nullptr ? 0 : index_[index_slots()]; }
+  std::uint32_t dead_count() const noexcept {
+    return index_ == nullptr ? 0 : index_[index_slots()];
+  }
   bool is_dead(std::uint32_t i) const noexcept {
     const std::uint32_t at = i + front_;
     return (index_[index_slots() + 1 + at / 32] >> (at % 32)) & 1u;

@@ -17,8 +17,8 @@ constexpr int kResolutionPasses = 20;
 
 /// The built-in layer, built on first use and shared by every registry.
 const std::shared_ptr<const detail::Layer>& default_layer() {
-  static const std::shared_ptr<const detail::Layer> layer =
-      std::make_shared<const detail::Layer>(build_layer(kDefaultDefinitions, kConstantsDefinitions));
+  static const std::shared_ptr<const detail::Layer> layer = std::make_shared<const detail::Layer>(
+      build_layer(kDefaultDefinitions, kConstantsDefinitions));
   return layer;
 }
 
@@ -70,8 +70,10 @@ detail::Layer build_layer(std::string_view main_text, std::string_view constants
   std::vector<UnitDef*> pending;
   std::vector<const AliasDef*> aliases;
   for (Definition& record : records) {
-    if (auto* unit = std::get_if<UnitDef>(&record)) pending.push_back(unit);
-    else if (const auto* alias = std::get_if<AliasDef>(&record)) aliases.push_back(alias);
+    if (auto* unit = std::get_if<UnitDef>(&record))
+      pending.push_back(unit);
+    else if (const auto* alias = std::get_if<AliasDef>(&record))
+      aliases.push_back(alias);
   }
 
   // Later passes admit units whose relations name units defined further down.

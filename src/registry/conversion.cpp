@@ -15,7 +15,7 @@ struct Side {
   Side& operator=(const Side&) = delete;
 
   double factor = 1.0;
-  UnitsContainer dims;                     // built unless the side is one unit
+  UnitsContainer dims;                      // built unless the side is one unit
   const UnitsContainer* dims_view = &dims;  // the side's dimensionality
   bool has_offset = false;
   const detail::CachedUnit* single = nullptr;  // the info of a side's only entry
@@ -57,8 +57,7 @@ Status reduce_both(UnitRegistry::Impl& impl, const UnitsContainer& src, const Un
   if (Status st = reduce_side(impl, src, s); !st.ok()) return st;
   if (Status st = reduce_side(impl, dst, d); !st.ok()) return st;
   if (!(*s.dims_view == *d.dims_view)) {
-    return QudimError::dimensionality(src.to_string(), dst.to_string(), *s.dims_view,
-                                      *d.dims_view);
+    return QudimError::dimensionality(src.to_string(), dst.to_string(), *s.dims_view, *d.dims_view);
   }
   return {};
 }

@@ -46,19 +46,17 @@ std::vector<std::pair<std::string, double>> UnitRegistry::prefix_list() const {
 
 std::vector<std::string_view> UnitRegistry::unit_spellings() const {
   std::vector<std::string_view> spellings;
-  for_each_layered(impl_->own.unit_lookup, impl_->base_unit_lookup(),
-                   [&](const std::string& spelling, const std::string&) {
-                     spellings.emplace_back(spelling);
-                   });
+  for_each_layered(
+      impl_->own.unit_lookup, impl_->base_unit_lookup(),
+      [&](const std::string& spelling, const std::string&) { spellings.emplace_back(spelling); });
   return spellings;
 }
 
 std::vector<std::string_view> UnitRegistry::prefix_spellings() const {
   std::vector<std::string_view> spellings;
-  for_each_layered(impl_->own.prefix_lookup, impl_->base ? &impl_->base->prefix_lookup : nullptr,
-                   [&](const std::string& spelling, const std::string&) {
-                     spellings.emplace_back(spelling);
-                   });
+  for_each_layered(
+      impl_->own.prefix_lookup, impl_->base ? &impl_->base->prefix_lookup : nullptr,
+      [&](const std::string& spelling, const std::string&) { spellings.emplace_back(spelling); });
   return spellings;
 }
 

@@ -20,8 +20,8 @@ void UnitRegistry::Impl::store_prefix(const PrefixDef& def) {
     detail::assign(own.prefix_lookup, spelling, def.name);
     if (spelling.empty()) return;  // never strips anything
     auto& lengths = own.prefix_lengths;
-    const auto at = std::lower_bound(lengths.begin(), lengths.end(), spelling.size(),
-                                     std::greater<>());
+    const auto at =
+        std::lower_bound(lengths.begin(), lengths.end(), spelling.size(), std::greater<>());
     if (at == lengths.end() || *at != spelling.size()) lengths.insert(at, spelling.size());
   };
   note(def.name);
