@@ -284,27 +284,23 @@ TEST(UnitExpression, NestedGroupsMatchThePlainWalkExactly) {
 
 TEST(RootUnits, FactorsRootsAndDimensionality) {
   UnitRegistry r = world();
+  // clang-format off
   const struct {
     Pairs units;
     double factor;
     Pairs roots;
     Pairs dims;
   } cases[] = {
-      {{}, 1, {}, {}},
-      {{{"km", 1}, {"hour", -1}},
-       1000.0 / 3600.0,
-       {{"meter", 1}, {"second", -1}},
+      {{}, 1, {}, {}}, {{{"radian", 1}}, 1, {}, {}}, {{{"percent", 2}}, 1e-4, {}, {}},
+      {{{"km", 1}, {"hour", -1}}, 1000.0 / 3600.0, {{"meter", 1}, {"second", -1}},
        {{"[length]", 1}, {"[time]", -1}}},
       {{{"kilogram", 1}}, 1000, {{"gram", 1}}, {{"[mass]", 1}}},
       {{{"meter", 0.5}, {"kyd", 0.5}}, std::sqrt(914.4), {{"meter", 1}}, {{"[length]", 1}}},
       {{{"yd", 2}, {"meter", -2}}, 0.9144 * 0.9144, {}, {}},
-      {{{"newton", 1}},
-       1000,
-       {{"gram", 1}, {"meter", 1}, {"second", -2}},
+      {{{"newton", 1}}, 1000, {{"gram", 1}, {"meter", 1}, {"second", -2}},
        {{"[mass]", 1}, {"[length]", 1}, {"[time]", -2}}},
-      {{{"radian", 1}}, 1, {}, {}},
-      {{{"percent", 2}}, 1e-4, {}, {}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     Result<std::pair<double, UnitsContainer>> got = r.get_root_units(make(c.units));
     ASSERT_TRUE(got.ok());
@@ -361,21 +357,21 @@ TEST(Conversion, ValuesAndFactors) {
 
 TEST(Conversion, Errors) {
   UnitRegistry r = world();
+  // clang-format off
   const struct {
     Pairs src;
     const char* dst;
     const char* message;
   } cases[] = {
-      {{{"meter", 1}, {"second", -1}},
-       "kg",
+      {{{"meter", 1}, {"second", -1}}, "kg",
        "Cannot convert from 'meter / second' ([length] / [time]) to 'kg' ([mass])"},
       {{}, "meter", "Cannot convert from 'dimensionless' (dimensionless) to 'meter' ([length])"},
-      {{{"degree_Celsius", 1}},
-       "meter",
+      {{{"degree_Celsius", 1}}, "meter",
        "Cannot convert from 'degree_Celsius' ([temperature]) to 'meter' ([length])"},
       {{{"first", 1}}, "second_x", "'first' is not defined in the unit registry"},
       {{{"degC", 1}}, "nope", "'nope' is not defined in the unit registry"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const UnitsContainer src = make(c.src), dst = UnitsContainer::single(c.dst, 1);
     const ErrorKind kind =
