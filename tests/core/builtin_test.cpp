@@ -70,36 +70,19 @@ TEST(BuiltinRegistry, PrefixesStrip) {
 
 TEST(BuiltinRegistry, ContestedSpellingsEndWhereIntended) {
   UnitRegistry r = UnitRegistry::new_registry();
+  // clang-format off
   const struct {
     const char* spelling;
     const char* canonical;  // "" when the spelling must stay unregistered
   } cases[] = {
-      {"meter", "meter"},
-      {"metres", "meter"},
-      {"bps", "point"},  // point registers after baud
-      {"K", "kelvin"},
-      {"degF", "degree_Fahrenheit"},
-      {"h", "hour"},
-      {"k", "boltzmann_constant"},
-      {"c", "speed_of_light"},
-      {"hbar", "dirac_constant"},
-      {"e", "elementary_charge"},
-      {"π", "pi"},
+      {"meter", "meter"}, {"metres", "meter"}, {"bps", "point"},  // point registers after baud
+      {"K", "kelvin"}, {"degF", "degree_Fahrenheit"}, {"h", "hour"}, {"k", "boltzmann_constant"},
+      {"c", "speed_of_light"}, {"hbar", "dirac_constant"}, {"e", "elementary_charge"}, {"π", "pi"},
       // left to prefix stripping: no symbol, alias or plural may take these
-      {"µs", ""},
-      {"μs", ""},
-      {"us", ""},
-      {"ms", ""},
-      {"ks", ""},
-      {"ns", ""},
-      {"mm", ""},
-      {"kg", ""},
-      {"Kibit", ""},
-      {"MB", ""},
-      {"kWh", ""},
-      {"mmHg", ""},
-      {"mL", ""},
+      {"µs", ""}, {"μs", ""}, {"us", ""}, {"ms", ""}, {"ks", ""}, {"ns", ""}, {"mm", ""}, {"kg", ""},
+      {"Kibit", ""}, {"MB", ""}, {"kWh", ""}, {"mmHg", ""}, {"mL", ""},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const std::string* got = r.lookup_spelling(c.spelling);
     EXPECT_EQ(got ? *got : "", c.canonical) << c.spelling;
