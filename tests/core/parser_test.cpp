@@ -218,32 +218,13 @@ TEST(NumericEval, Values) {
 }
 
 TEST(NumericEval, NoValue) {
-  for (const std::string& text : std::vector<std::string>{"",
-                                                          "\u3000",
-                                                          "2 * x",
-                                                          "-(2)",
-                                                          "2 * -1e-3",
-                                                          "2 * - 3",
-                                                          "--5",
-                                                          "+ 2",
-                                                          "*2",
-                                                          "2 *",
-                                                          "2 **",
-                                                          "2 +",
-                                                          "(",
-                                                          "()",
-                                                          ")",
-                                                          "1..2",
-                                                          "1e",
-                                                          "ππ",
-                                                          "2 * inf",
-                                                          "inf + 1",
-                                                          "abc",
-                                                          "2 3..4",
-                                                          "1.2.3 + 1",
-                                                          repeat("(", 100'000),
-                                                          repeat("2**", 100'000),
-                                                          repeat("(2*", 100'000) + ")"}) {
+  // clang-format off
+  const std::string no_value[] = {
+      "", "\u3000", "2 * x", "-(2)", "2 * -1e-3", "2 * - 3", "--5", "+ 2", "*2", "2 *", "2 **",
+      "2 +", "(", "()", ")", "1..2", "1e", "ππ", "2 * inf", "inf + 1", "abc", "2 3..4", "1.2.3 + 1",
+      repeat("(", 100'000), repeat("2**", 100'000), repeat("(2*", 100'000) + ")"};
+  // clang-format on
+  for (const std::string& text : no_value) {
     EXPECT_FALSE(eval_simple_expr(text).has_value()) << "text: '" << text.substr(0, 40) << "'";
   }
 }
