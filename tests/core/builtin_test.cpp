@@ -52,22 +52,6 @@ TEST(BuiltinRegistry, EveryUnitRegistersWithItsRelationsValue) {
   }
 }
 
-TEST(BuiltinRegistry, PrefixesStrip) {
-  const UnitRegistry r = UnitRegistry::new_registry();
-  EXPECT_EQ(r.prefix_list().size(), 34u);
-  const struct {
-    const char* spelling;
-    double factor;
-  } strips[] = {{"kilometer", 1e3}, {"dam", 10},   {"dekameter", 10}, {"µs", 1e-6},
-                {"μs", 1e-6},       {"us", 1e-6},  {"mus", 1e-6},     {"Kibit", 1024},
-                {"Yibit", 0x1p80},  {"qm", 1e-30}, {"Qm", 1e30}};
-  for (const auto& s : strips) {
-    const auto m = r.try_strip_prefix(s.spelling);
-    ASSERT_TRUE(m.has_value()) << s.spelling;
-    EXPECT_EQ(m->factor, s.factor) << s.spelling;
-  }
-}
-
 TEST(BuiltinRegistry, ContestedSpellingsEndWhereIntended) {
   UnitRegistry r = UnitRegistry::new_registry();
   // clang-format off
@@ -179,79 +163,42 @@ TEST(BuiltinRegistry, ValuesAgreeWithPublishedOnes) {
       {"foot", "meter", 0.3048, 1e-15}, {"mile", "meter", 1609.344, 1e-15},
       {"survey_mile", "meter", 5280.0 * 1200.0 / 3937.0, 1e-15},
       {"acre", "meter ** 2", 4046.872609874252, 1e-14}, {"pound", "kilogram", 0.45359237, 1e-15},
-      {"ounce", "gram", 28.349523125, 1e-15}, {"troy_ounce", "gram", 31.1034768, 1e-15},
-      {"slug", "kilogram", 14.593902937206365, 1e-14},
-      {"force_pound", "newton", 4.4482216152605, 1e-15},
-      {"poundal", "newton", 0.138254954376, 1e-14}, {"gallon", "liter", 3.785411784, 1e-14},
-      {"pint", "liter", 0.473176473, 1e-14}, {"fluid_ounce", "milliliter", 29.5735295625, 1e-14},
-      {"teaspoon", "milliliter", 4.92892159375, 1e-14},
-      {"minim", "microliter", 61.611519921875, 1e-14},
-      {"dry_pint", "liter", 0.5506104713575, 1e-14}, {"bushel", "liter", 35.23907016688, 1e-14},
-      {"imperial_pint", "liter", 0.56826125, 1e-14},
-      {"imperial_fluid_ounce", "milliliter", 28.4130625, 1e-14},
+      {"troy_ounce", "gram", 31.1034768, 1e-15}, {"slug", "kilogram", 14.593902937206365, 1e-14},
+      {"force_pound", "newton", 4.4482216152605, 1e-15}, {"gallon", "liter", 3.785411784, 1e-14},
+      {"fluid_ounce", "milliliter", 29.5735295625, 1e-14},
+      {"bushel", "liter", 35.23907016688, 1e-14}, {"imperial_pint", "liter", 0.56826125, 1e-14},
       {"light_year", "meter", 9460730472580800.0, 1e-15},
       {"parsec", "meter", 3.0856775814913673e16, 1e-14},
       {"tex_point", "millimeter", 0.35145980351459805, 1e-14},
-      {"didot", "millimeter", 1000.0 / 2660.0, 1e-14}, {"degree", "radian", kPi / 180.0, 1e-15},
+      {"degree", "radian", kPi / 180.0, 1e-15},
       {"revolutions_per_minute", "radian / second", 2.0 * kPi / 60.0, 1e-15},
       {"byte", "bit", 8.0, 0.0}, {"knot", "meter / second", 1852.0 / 3600.0, 1e-15},
-      {"mile_per_hour", "meter / second", 0.44704, 1e-15},
       {"electron_volt", "joule", 1.602176634e-19, 1e-15}, {"calorie", "joule", 4.184, 1e-15},
       {"international_british_thermal_unit", "joule", 1055.05585262, 1e-14},
-      {"thermochemical_british_thermal_unit", "joule", 1054.3502644888889, 1e-14},
       {"horsepower", "watt", 745.69987158227022, 1e-14},
-      {"metric_horsepower", "watt", 735.49875, 1e-14},
       {"standard_atmosphere", "pascal", 101325.0, 1e-15},
-      {"technical_atmosphere", "pascal", 98066.5, 1e-14},
       {"torr", "pascal", 101325.0 / 760.0, 1e-15},
-      {"millimeter_Hg", "pascal", 133.322387415, 1e-14},
-      {"inch_Hg_32F", "pascal", 3386.38, 2e-6},    // NIST SP 811 to six digits
-      {"inch_Hg_60F", "pascal", 3376.85, 2e-6}, {"inch_H2O_4C", "pascal", 249.082, 2e-6},
-      {"inch_H2O_60F", "pascal", 248.84, 2e-5}, {"darcy", "meter ** 2", 9.869233e-13, 1e-6},
-      {"debye", "coulomb * meter", 3.33564095198152e-30, 1e-14},
+      {"inch_Hg_32F", "pascal", 3386.38, 2e-6},  // NIST SP 811 to six digits
       {"gilbert", "ampere", 10.0 / (4.0 * kPi), 1e-15},
       {"conventional_volt_90", "volt", 1.0000001066651073, 1e-15},
-      {"conventional_ohm_90", "ohm", 1.0000000177936676, 1e-15},
-      {"mean_international_ampere", "ampere", 0.99985, 1e-5},
       {"sidereal_day", "second", 86164.0905, 1e-9}, {"tropical_year", "day", 365.24219, 1e-8},
       // exact consequences of the SI defining constants (CODATA 2018 lists them truncated)
       {"dirac_constant", "joule * second", 1.0545718176461564e-34, 1e-14},
       {"molar_gas_constant", "joule / kelvin / mole", 8.31446261815324, 1e-14},
-      {"faraday_constant", "coulomb / mole", 96485.33212331002, 1e-14},
       {"von_klitzing_constant", "ohm", 25812.807459304507, 1e-14},
-      {"josephson_constant", "hertz / volt", 483597848416983.63, 1e-14},
-      {"magnetic_flux_quantum", "weber", 2.0678338484619293e-15, 1e-14},
-      {"conductance_quantum", "siemens", 7.7480917298636506e-5, 1e-14},
       {"stefan_boltzmann_constant", "watt / meter ** 2 / kelvin ** 4", 5.6703744191844295e-8, 1e-14},
-      {"first_radiation_constant", "watt * meter ** 2", 3.741771852192758e-16, 1e-14},
-      {"second_radiation_constant", "meter * kelvin", 1.4387768775039338e-2, 1e-14},
       {"wien_wavelength_displacement_law_constant", "meter * kelvin", 2.897771955e-3, 1e-9},
-      {"wien_frequency_displacement_law_constant", "hertz / kelvin", 5.878925757e10, 1e-9},
       // CODATA 2018: values that follow from measured ones (within their uncertainty)
       {"fine_structure_constant", "1", 7.2973525693e-3, 2e-10},
-      {"vacuum_permeability", "newton / ampere ** 2", 1.25663706212e-6, 2e-10},
       {"vacuum_permittivity", "farad / meter", 8.8541878128e-12, 2e-10},
-      {"impedance_of_free_space", "ohm", 376.730313668, 2e-10},
-      {"coulomb_constant", "newton * meter ** 2 / coulomb ** 2", 8.9875517923e9, 2e-10},
       {"bohr", "meter", 5.29177210903e-11, 2e-10}, {"hartree", "joule", 4.3597447222071e-18, 2e-12},
-      {"rydberg", "electron_volt", 13.605693122994, 2e-12},
-      {"classical_electron_radius", "meter", 2.8179403262e-15, 5e-10},
-      {"thomson_cross_section", "meter ** 2", 6.6524587321e-29, 1e-9},
       {"bohr_magneton", "joule / tesla", 9.2740100783e-24, 5e-10},
-      {"nuclear_magneton", "joule / tesla", 5.0507837461e-27, 5e-10},
       {"atomic_unit_of_time", "second", 2.4188843265857e-17, 2e-12},
-      {"atomic_unit_of_current", "ampere", 6.623618237510e-3, 2e-12},
-      {"atomic_unit_of_temperature", "kelvin", 3.1577502480407e5, 2e-12},
-      {"atomic_unit_of_electric_field", "volt / meter", 5.14220674763e11, 5e-10},
-      {"atomic_unit_of_force", "newton", 8.2387234983e-8, 5e-10},
       {"planck_length", "meter", 1.616255e-35, 2e-6},
-      {"planck_mass", "kilogram", 2.176434e-8, 2e-6}, {"planck_time", "second", 5.391247e-44, 2e-6},
-      {"planck_temperature", "kelvin", 1.416784e32, 2e-6},
       {"unified_atomic_mass_unit", "kilogram", 1.66053906660e-27, 1e-15},
       // Gaussian units: Coulomb's law with unit constant, the erg as statvolt franklin
       {"franklin ** 2 / centimeter ** 2", "dyne", 1.0, 1e-15},
       {"statvolt * franklin", "erg", 1.0, 1e-15},
-      {"gauss * centimeter ** 2", "maxwell", 1.0, 1e-15},
   };
   // clang-format on
   for (const auto& c : cases) {

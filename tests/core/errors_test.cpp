@@ -20,21 +20,12 @@ TEST(QudimErrorMessage, EveryKind) {
     ErrorKind kind;
     const char* message;
   } cases[] = {
-      {QudimError::dimensionality("meter", "second", dims({{"[length]", 1}}),
-                                  dims({{"[time]", 1}})),
-       ErrorKind::Dimensionality, "Cannot convert from 'meter' ([length]) to 'second' ([time])"},
       {QudimError::dimensionality("meter / second", "kilogram",
                                   dims({{"[length]", 1}, {"[time]", -1}}), dims({{"[mass]", 1}})),
        ErrorKind::Dimensionality,
        "Cannot convert from 'meter / second' ([length] / [time]) to 'kilogram' ([mass])"},
-      {QudimError::dimensionality("dimensionless", "meter", UnitsContainer(),
-                                  dims({{"[length]", 1}})),
-       ErrorKind::Dimensionality,
-       "Cannot convert from 'dimensionless' (dimensionless) to 'meter' ([length])"},
       {QudimError::dimensionality("a", "b", std::nullopt, std::nullopt), ErrorKind::Dimensionality,
        "Cannot convert from 'a' () to 'b' ()"},
-      {QudimError::undefined_unit("furlongz"), ErrorKind::UndefinedUnit,
-       "'furlongz' is not defined in the unit registry"},
       {QudimError::undefined_unit("it's \"x\""), ErrorKind::UndefinedUnit,
        "'it's \"x\"' is not defined in the unit registry"},
       {QudimError::offset_unit_calculus("degC", "kelvin"), ErrorKind::OffsetUnitCalculus,

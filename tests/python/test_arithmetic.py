@@ -24,36 +24,34 @@ RESULTS = [
     # addition and subtraction keep self's units
     ("Q(3, 'meter') + Q(2, 'meter')", 5.0, M), ("Q(1, 'kilometer') + Q(500, 'meter')", 1.5, KM),
     ("Q(500, 'meter') + Q(1, 'kilometer')", 1500.0, [("meter", 1.0)]),
-    ("Q(1, 'kilometer') - Q(500, 'meter')", 0.5, KM), ("Q(2, 'meter') + 0", 2.0, M),
-    ("Q(2, 'meter') - 0.0", 2.0, M), ("Q(2, 'meter') + -0.0", 2.0, M), ("0 + Q(2, 'meter')", 2.0, M),
-    ("Q(50, 'percent') + 1", 51.0, PCT), ("1 + Q(50, 'percent')", 51.0, PCT),
-    ("Q(50, 'percent') - 1", 49.0, PCT), ("10 - Q(3, 'percent')", 7.0, PCT), ("Q(3, '') + 2", 5.0, []),
+    ("Q(1, 'kilometer') - Q(500, 'meter')", 0.5, KM), ("Q(2, 'meter') + -0.0", 2.0, M),
+    ("0 + Q(2, 'meter')", 2.0, M), ("Q(50, 'percent') + 1", 51.0, PCT),
+    ("1 + Q(50, 'percent')", 51.0, PCT), ("Q(50, 'percent') - 1", 49.0, PCT),
+    ("10 - Q(3, 'percent')", 7.0, PCT),
     ("Q(20, 'degree_Celsius') + Q(10, 'kelvin')", 30.0, [("degree_Celsius", 1.0)]),
     # multiplication and division combine the maps and never convert
     ("Q(2, 'meter') * Q(3, 'kilometer')", 6.0, [("meter", 1.0), ("kilometer", 1.0)]),
-    ("Q(3, 'kilometer') * Q(2, 'meter')", 6.0, [("kilometer", 1.0), ("meter", 1.0)]),
-    ("Q(2, 'meter') * Q(3, 'meter')", 6.0, [("meter", 2.0)]), ("Q(2, 'meter/second') * Q(3, 'second')", 6.0, M),
-    ("Q(2, 'meter') * 3", 6.0, M), ("3 * Q(2, 'meter')", 6.0, M), ("Q(2, 'meter') * True", 2.0, M),
+    ("Q(2, 'meter') * Q(3, 'meter')", 6.0, [("meter", 2.0)]),
+    ("Q(2, 'meter/second') * Q(3, 'second')", 6.0, M), ("3 * Q(2, 'meter')", 6.0, M),
     ("Q(2, 'meter') * U('second')", 2.0, [("meter", 1.0), ("second", 1.0)]),
     ("Q(2, 'meter') / U('second')", 2.0, MPS), ("Q(6, 'meter') / Q(2, 'meter')", 3.0, []),
-    ("Q(6, 'meter') / Q(2, 'second')", 3.0, MPS), ("Q(6, 'meter') / 4", 1.5, M), ("1 / Q(4, 'second')", 0.25, S_1),
-    ("3 / Q(2, 'meter/second')", 1.5, [("meter", -1.0), ("second", 1.0)]), ("Q(1, 'meter') / nan", math.nan, M),
+    ("Q(6, 'meter') / Q(2, 'second')", 3.0, MPS), ("Q(6, 'meter') / 4", 1.5, M),
+    ("3 / Q(2, 'meter/second')", 1.5, [("meter", -1.0), ("second", 1.0)]),
     # floor division floors, remainder is C's fmod
-    ("Q(7, 'meter') // Q(2, 'meter')", 3.0, []), ("Q(-7, 'meter') // Q(2, 'meter')", -4.0, []),
-    ("Q(7, 'meter') // Q(2, 'second')", 3.0, MPS), ("Q(7, 'meter') // 2", 3.0, M),
-    ("7 // Q(2, 'second')", 3.0, S_1), ("-7 // Q(2, 'second')", -4.0, S_1),
+    ("Q(-7, 'meter') // Q(2, 'meter')", -4.0, []), ("Q(7, 'meter') // Q(2, 'second')", 3.0, MPS),
+    ("Q(7, 'meter') // 2", 3.0, M), ("-7 // Q(2, 'second')", -4.0, S_1),
     ("Q(-7, 'meter') % Q(3, 'meter')", -1.0, M), ("Q(7, 'meter') % Q(-3, 'meter')", 1.0, M),
-    ("Q(7, 'meter') % 3", 1.0, M), ("Q(-7, 'meter') % 3", -1.0, M), ("7 % Q(2, 'meter')", 1.0, M),
-    ("-7 % Q(2, 'meter')", -1.0, M), ("Q(1, 'kilometer') % Q(300, 'meter')", math.fmod(1.0, 0.3), KM),
+    ("Q(7, 'meter') % 3", 1.0, M), ("-7 % Q(2, 'meter')", -1.0, M),
+    ("Q(1, 'kilometer') % Q(300, 'meter')", math.fmod(1.0, 0.3), KM),
     # power scales the exponents
-    ("Q(2, 'meter') ** 3", 8.0, [("meter", 3.0)]), ("Q(4, 'meter') ** 0.5", 2.0, [("meter", 0.5)]),
-    ("Q(4, 'meter/second') ** -1", 0.25, [("meter", -1.0), ("second", 1.0)]), ("Q(4, 'meter') ** 0", 1.0, []),
-    ("Q(-8, 'meter') ** (1 / 3)", math.nan, [("meter", 1 / 3)]), ("pow(Q(2, 'meter'), 2, 5)", 4.0, [("meter", 2.0)]),
-    ("pow(Q(2, 'meter'), 2, 0)", 4.0, [("meter", 2.0)]), ("pow(Q(2, 'meter'), 2, 4294967295)", 4.0, [("meter", 2.0)]),
-    ("pow(Q(2, 'meter'), 2, None)", 4.0, [("meter", 2.0)]), ("Q(3, 'meter') ** Q(2, '')", 9.0, [("meter", 2.0)]),
+    ("Q(2, 'meter') ** 3", 8.0, [("meter", 3.0)]), ("Q(4, 'meter') ** 0", 1.0, []),
+    ("Q(4, 'meter/second') ** -1", 0.25, [("meter", -1.0), ("second", 1.0)]),
+    ("Q(-8, 'meter') ** (1 / 3)", math.nan, [("meter", 1 / 3)]),
+    ("pow(Q(2, 'meter'), 2, 0)", 4.0, [("meter", 2.0)]),
+    ("pow(Q(2, 'meter'), 2, 4294967295)", 4.0, [("meter", 2.0)]),
+    ("pow(Q(2, 'meter'), 2, None)", 4.0, [("meter", 2.0)]),
     ("Q(3, 'meter') ** Q(200, 'percent')", 9.0, [("meter", 2.0)]),
-    # unary operators
-    ("-Q(3, 'meter/second')", -3.0, MPS), ("abs(Q(-3, 'meter'))", 3.0, M), ("abs(Q(-inf, 'meter'))", math.inf, M),
+    ("-Q(3, 'meter/second')", -3.0, MPS), ("abs(Q(-3, 'meter'))", 3.0, M),
 ]
 
 
@@ -66,50 +64,40 @@ def test_results(ureg, Q_, expr, magnitude, units):
 
 
 TIME_TO_LENGTH = "Cannot convert from 'second' ([time]) to 'meter' ([length])"
-ADD, SUB = "Cannot add dimensionless to quantity with dimensions", "Cannot subtract dimensionless from quantity with dimensions"
+ADD = "Cannot add dimensionless to quantity with dimensions"
+SUB = "Cannot subtract dimensionless from quantity with dimensions"
 NOT_Q = "Cannot compare Quantity with non-Quantity"
+UNSUPPORTED = "Unsupported operand type for "
 ERRORS = [
     ("Q(1, 'meter') + Q(1, 'second')", DimensionalityError, TIME_TO_LENGTH),
     ("Q(1, 'meter') % Q(1, 'second')", DimensionalityError, TIME_TO_LENGTH),
-    ("Q(1, 'meter') < Q(1, 'second')", DimensionalityError, TIME_TO_LENGTH),
     ("Q(1, 'meter') >= Q(1, 'second')", DimensionalityError, TIME_TO_LENGTH),
     ("Q(2, 'meter') + 1", DimensionalityError, ADD), ("1 + Q(2, 'meter')", DimensionalityError, ADD),
-    ("Q(2, 'meter') + 0.0001", DimensionalityError, ADD), ("Q(2, 'meter') + nan", DimensionalityError, ADD),
+    ("Q(2, 'meter') + 0.0001", DimensionalityError, ADD),
+    ("Q(2, 'meter') + nan", DimensionalityError, ADD),
     ("Q(2, 'meter') - 1", DimensionalityError, SUB), ("10 - Q(3, 'meter')", DimensionalityError, SUB),
-    ("Q(1, 'meter') + 'a'", TypeError, "Unsupported operand type for +"),
-    ("Q(1, 'meter') + U('meter')", TypeError, "Unsupported operand type for +"),
-    ("'a' - Q(1, 'meter')", TypeError, "Unsupported operand type for -"),
-    ("[1] * Q(1, 'meter')", TypeError, "Unsupported operand type for *"),
-    ("'a' / Q(1, 'meter')", TypeError, "Unsupported operand type for /"),
-    ("Q(1, 'meter') // U('meter')", TypeError, "Unsupported operand type for //"),
-    ("'a' // Q(1, 'meter')", TypeError, "Unsupported operand type for //"),
-    ("Q(1, 'meter') % U('meter')", TypeError, "Unsupported operand type for %"),
-    ("None % Q(1, 'meter')", TypeError, "Unsupported operand type for %"),
+    ("Q(1, 'meter') + U('meter')", TypeError, UNSUPPORTED + "+"),
+    ("'a' - Q(1, 'meter')", TypeError, UNSUPPORTED + "-"),
+    ("[1] * Q(1, 'meter')", TypeError, UNSUPPORTED + "*"),
+    ("'a' / Q(1, 'meter')", TypeError, UNSUPPORTED + "/"),
+    ("'a' // Q(1, 'meter')", TypeError, UNSUPPORTED + "//"),
+    ("Q(1, 'meter') % U('meter')", TypeError, UNSUPPORTED + "%"),
     # only * and / pass the int conversion's own error on
-    ("Q(1, 'meter') * 10**400", OverflowError, None), ("10**400 * Q(1, 'meter')", OverflowError, None),
-    ("Q(1, 'meter') / 10**400", OverflowError, None),
-    ("Q(1, '') + 10**400", TypeError, "Unsupported operand type for +"),
-    ("Q(1, '') - 10**400", TypeError, "Unsupported operand type for -"),
-    ("Q(1, 'meter') // 10**400", TypeError, "Unsupported operand type for //"),
-    ("Q(1, 'meter') % 10**400", TypeError, "Unsupported operand type for %"),
-    ("10**400 / Q(1, 'meter')", TypeError, "Unsupported operand type for /"),
+    ("10**400 * Q(1, 'meter')", OverflowError, None), ("Q(1, 'meter') / 10**400", OverflowError, None),
+    ("Q(1, '') - 10**400", TypeError, UNSUPPORTED + "-"),
+    ("Q(1, 'meter') // 10**400", TypeError, UNSUPPORTED + "//"),
+    ("10**400 / Q(1, 'meter')", TypeError, UNSUPPORTED + "/"),
     # zero divisors; reflected forms test self before looking at the other operand
     ("Q(1, 'meter') / -0.0", ZeroDivisionError, "Division by zero"),
-    ("Q(1, 'meter') / False", ZeroDivisionError, "Division by zero"),
-    ("Q(1, 'meter') / Q(0, 'second')", ZeroDivisionError, "Division by zero"),
     ("Q(1, 'meter') // Q(-0.0, 'second')", ZeroDivisionError, "Division by zero"),
     ("Q(1, 'meter') % 0", ZeroDivisionError, "Modulo by zero"),
-    ("Q(1, 'meter') % Q(0, 'second')", ZeroDivisionError, "Modulo by zero"),
     ("'a' / Q(0, 'meter')", ZeroDivisionError, "Division by zero"),
-    ("'a' // Q(-0.0, 'meter')", ZeroDivisionError, "Division by zero"),
     ("None % Q(0, 'meter')", ZeroDivisionError, "Modulo by zero"),
     # power refuses through NotImplemented, so Python words the TypeError
-    ("2 ** Q(2, '')", TypeError, None), ("Q(2, 'meter') ** 'a'", TypeError, None),
-    ("Q(2, 'meter') ** Q(2, 'meter')", TypeError, None), ("pow(Q(2, 'meter'), 2, -1)", TypeError, None),
-    ("pow(Q(2, 'meter'), 2, 2.0)", TypeError, None), ("pow(Q(2, 'meter'), 2, 4294967296)", TypeError, None),
-    # comparisons
-    ("Q(2, 'meter') < 3", TypeError, NOT_Q), ("Q(2, '') <= 3", TypeError, NOT_Q),
-    ("Q(2, 'meter') >= '2 meter'", TypeError, NOT_Q), ("None >= Q(2, '')", TypeError, NOT_Q),
+    ("2 ** Q(2, '')", TypeError, None), ("Q(2, 'meter') ** Q(2, 'meter')", TypeError, None),
+    ("pow(Q(2, 'meter'), 2, -1)", TypeError, None), ("pow(Q(2, 'meter'), 2, 2.0)", TypeError, None),
+    ("pow(Q(2, 'meter'), 2, 4294967296)", TypeError, None),
+    ("Q(2, 'meter') < 3", TypeError, NOT_Q), ("None >= Q(2, '')", TypeError, NOT_Q),
 ]
 
 
@@ -122,31 +110,22 @@ def test_errors(ureg, Q_, expr, exc, message):
 
 
 COMPARISONS = [
-    ("Q(1, 'kilometer') == Q(1000, 'meter')", True), ("Q(1000, 'meter') == Q(1, 'kilometer')", True),
-    ("Q(1, 'meter') == Q(1, 'second')", False), ("Q(1, 'meter') != Q(1, 'second')", True),
-    ("Q(50, 'percent') == 0.5", True), ("Q(50, 'percent') == 50", False), ("0.5 == Q(50, 'percent')", True),
-    ("Q(1, 'radian') == 1", True), ("Q(3, '') != 3", False), ("Q(1, '') == True", True),
-    ("Q(2, 'meter') == 2", False), ("Q(0, 'meter') == 0", False), ("Q(2, 'meter') == '2 meter'", False),
-    ("Q(2, 'meter') != None", True), ("Q(2, 'meter') == 10**400", False),
+    ("Q(1, 'kilometer') == Q(1000, 'meter')", True), ("Q(1, 'meter') != Q(1, 'second')", True),
+    ("Q(50, 'percent') == 0.5", True), ("Q(50, 'percent') == 50", False),
+    ("0.5 == Q(50, 'percent')", True), ("Q(3, '') != 3", False), ("Q(0, 'meter') == 0", False),
+    ("Q(2, 'meter') == '2 meter'", False), ("Q(2, 'meter') == 10**400", False),
     ("Q(1, 'kilometer') > Q(999, 'meter')", True), ("Q(1, 'kilometer') < Q(999, 'meter')", False),
     ("Q(1, 'kilometer') >= Q(1000, 'meter')", True), ("Q(1, 'kilometer') <= Q(1000, 'meter')", True),
-    ("Q(999, 'meter') < Q(1, 'kilometer')", True), ("Q(2, 'meter') < Q(2, 'meter')", False),
     ("Q(20, 'degree_Celsius') < Q(25, 'kelvin')", True),  # factor only: 20 < 25
-    # tolerance: strict, scaled by self's magnitude, floor 1
+    # tolerance: strict, scaled by the left operand, floor 1
     ("Q(1.5, 'meter') == Q(up(1.5, inf), 'meter')", True),
-    ("Q(1.5, 'meter') == Q(up(up(1.5, inf), inf), 'meter')", False),
-    ("Q(1.0, 'meter') == Q(up(1.0, inf), 'meter')", False), ("Q(1.0, 'meter') == Q(up(1.0, 0), 'meter')", True),
-    ("Q(1e-20, 'meter') == Q(2e-20, 'meter')", True), ("Q(0, 'meter') == Q(EPS, 'meter')", False),
-    ("Q(0, 'meter') == Q(up(EPS, 0), 'meter')", True), ("Q(1e20, 'meter') == Q(1e20 + 1e5, 'meter')", False),
-    ("Q(up(1.0, inf), 'meter') == Q(1.0, 'meter')", True),  # scaled by the left operand
-    ("Q(up(1.0, inf), '') == 1.0", False), ("Q(1.0, '') == up(1.0, inf)", True),  # the number scales
-    ("Q(50, 'percent') == 0.5 + EPS", False),
+    ("Q(1.0, 'meter') == Q(up(1.0, inf), 'meter')", False),
+    ("Q(up(1.0, inf), 'meter') == Q(1.0, 'meter')", True),
+    ("Q(0, 'meter') == Q(up(EPS, 0), 'meter')", True),
+    ("Q(up(1.0, inf), '') == 1.0", False), ("Q(1.0, '') == up(1.0, inf)", True),
     # NaN and infinities
-    ("Q(nan, 'meter') != Q(nan, 'meter')", True), ("Q(nan, '') == nan", False),
-    ("Q(inf, 'meter') == Q(inf, 'meter')", False), ("Q(inf, '') == inf", False),
-    ("Q(inf, 'meter') > Q(1e308, 'meter')", True), ("Q(inf, 'meter') >= Q(inf, 'meter')", True),
-    ("Q(inf, 'meter') > Q(inf, 'meter')", False), ("Q(nan, 'meter') >= Q(nan, 'meter')", False),
-    ("Q(1, 'kilometer') > Q(nan, 'meter')", False),
+    ("Q(nan, 'meter') != Q(nan, 'meter')", True), ("Q(inf, '') == inf", False),
+    ("Q(inf, 'meter') >= Q(inf, 'meter')", True), ("Q(1, 'kilometer') > Q(nan, 'meter')", False),
 ]
 
 

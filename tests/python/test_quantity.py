@@ -1,5 +1,4 @@
-"""Quantity: construction, properties, conversion, text, tuple and pickle forms,
-hash, rounding, numbers, queries and the bridges to timedelta and Measurement."""
+"""Quantity: construction, conversion, text and pickle forms, numbers and queries."""
 
 import copy
 import datetime
@@ -17,7 +16,6 @@ M, S, KM = [("meter", 1.0)], [("second", 1.0)], [("km", 1.0)]
 
 @pytest.fixture
 def orphan():
-    """A quantity whose unit map names a unit its own registry lacks."""
     other = UnitRegistry()
     other.define("smoot = 1.7018 m")
     return (Unit("m") * other.Unit("smoot")) * 3
@@ -183,9 +181,8 @@ def test_a_quantity_changing_in_place_is_borrowed_exclusively(Q_):
         (1e23, "m", "1" + "0" * 23 + " m", "99999999999999991611392.000000000"),  # str: shortest digits
         (1e15, "m", "1000000000000000 m", "1000000000000000.000000000"),  # too large to count as whole
         (1e14, "m", "100000000000000 m", "100000000000000"),
-        (math.nextafter(3.0, 4.0), "m", "3.0000000000000004 m", "3.000000000"),
         (2**-10, "m", "0.0009765625 m", "0.000976562"),  # a tie at the ninth place goes to even
-        (-0.0, "m", "-0 m", "-0"), (math.nan, "m", "NaN m", "NaN"), (-math.inf, "m", "-inf m", "-inf"),
+        (-0.0, "m", "-0 m", "-0"), (math.nan, "m", "NaN m", "NaN"),
         (3, "km/h", "3 km / h", "3"), (1, "s**-2*m", "1 m / s ** 2", "1"), (7, "", "7 dimensionless", "7"),
     ],
 )
@@ -242,8 +239,7 @@ def test_tuple_and_pickle_get_a_fresh_registry(ureg, Q_):
 
 @pytest.mark.parametrize("exponent", [1.0, -2.0, 0.5])
 def test_every_unit_text_reads_back(exponent):
-    """Pickling relies on this: the printed text of every unit of the default
-    registry must parse back, in a fresh registry, to the same container."""
+    # Pickling relies on every unit's text parsing back, in a fresh registry, to its map.
     failures = []
     for name in UnitRegistry():
         q = Quantity.from_tuple((1.0, [(name, exponent)]))
@@ -323,7 +319,6 @@ def test_float_and_int(Q_, value, units, as_float, as_int):
     [
         ("m/s", "[length] / [time]", ["[length]/[time]", "[time] ** -1 * [length]", " [length] / [time]"]),
         ("kg*m**2/s**2", "[length] ** 2 * [mass] / [time] ** 2", []), ("1/s", "1 / [time]", ["[time] ** -1"]),
-        ("m**0.5", "[length] ** 0.5", []), ("degC", "[temperature]", ["temperature"]),
         ("m", "[length]", ["[length] ** 1"]), ("", "dimensionless", [""]), ("m/km", "dimensionless", []),
     ],
 )
@@ -372,8 +367,6 @@ def test_queries_use_the_quantitys_own_registry(Q_):
     names = smoot._scalar_quantity(2, "km").compatible_units()
     assert {"smoot", "meter", "foot", "inch"} <= set(names) and not {"km", "second"} & set(names)
     assert len(names) == len(set(names)) and "smoot" not in Q_(2, "km").compatible_units()
-    speeds = Q_(1, "m/s").compatible_units()
-    assert "meter" not in speeds and all(Q_(1, n).dimensionality == "[length] / [time]" for n in speeds)
 
 
 @pytest.mark.parametrize(

@@ -1,6 +1,5 @@
-"""Robustness: threads on one registry, callbacks into the same registry,
-argument reference counts, hostile sizes and values, and random arguments to
-every method and operator. Each outcome is a result or a clean exception."""
+"""Robustness: threads, re-entrant callbacks, reference counts, hostile inputs
+and random arguments; every outcome is a result or a clean exception."""
 
 import copy
 import math
@@ -22,7 +21,6 @@ DEEP = 100_000
 
 
 def outcome(fn, *args):
-    """The result, or the class of a clean exception."""
     try:
         return fn(*args)
     except CLEAN as exc:
@@ -30,8 +28,7 @@ def outcome(fn, *args):
 
 
 def run_isolated(body):
-    """Runs body in a fresh interpreter, so that a deadlock fails (after a
-    watchdog dumps every thread's stack) instead of hanging the run."""
+    """Runs body in a fresh interpreter: a deadlock fails instead of hanging."""
     code = "import faulthandler\nfaulthandler.dump_traceback_later(240, exit=True)\n"
     code += "from qudimrs import Quantity, Unit, UnitRegistry\n" + textwrap.dedent(body)
     env = dict(os.environ, PYTHONPATH=os.pathsep.join(p for p in sys.path if p))
@@ -159,17 +156,6 @@ def test_argument_reference_counts_are_unchanged():
 # ---- hostile sizes and values ----
 
 
-def test_megabyte_unit_texts(ureg):
-    mb = 1 << 20
-    assert ureg.parse_units("m*" * mb + "m")._units_dict() == [("meter", mb + 1.0)]
-    assert ureg.Unit(" " * mb + "s" + "\t" * mb)._units_str() == "s"
-    assert ureg.parse_units("m/m*" * mb + "s")._units_str() == "s"
-    long_name = "x" * mb
-    with pytest.raises(UndefinedUnitError) as info:
-        ureg.convert(1, long_name, "m")
-    assert str(info.value) == f"'{long_name}' is not defined in the unit registry"
-
-
 @pytest.mark.parametrize(
     "text, expected",
     [
@@ -185,25 +171,6 @@ def test_nesting_a_hundred_thousand_deep(ureg, text, expected):
     units = ureg.parse_units(text)._units_dict()
     assert expected is None or units == expected
     assert outcome(ureg.convert, 1, text, text) in (1.0, DimensionalityError)
-
-
-def test_nested_definitions_and_numbers(ureg):
-    ureg.define("deepunit = " + "(" * DEEP + "1000 * m" + ")" * DEEP)
-    assert ureg.convert(1, "deepunit", "m") == 1000.0
-    ureg.define("zq- = " + "(" * DEEP + "2 + 3" + ")" * DEEP)
-    assert ureg.convert(1, "zqm", "m") == 5.0
-    ureg.define("deepoff = kelvin; offset: " + "(" * DEEP + "7")
-    assert ureg.convert(0, "deepoff", "K") == 7.0
-    assert Quantity("1 " + "(" * DEEP + "km" + ")" * DEEP).m_as("m") == 1000.0
-
-
-def test_right_nested_groups_keep_the_outermost_names_first():
-    ureg = UnitRegistry()
-    ureg.load_definitions("\n".join(f"lu{i} = {i + 1} * m" for i in range(50)))
-    for joiner in ("*", "/"):
-        items = ureg.parse_units("".join(f"lu{i % 50}{joiner}(" for i in range(2000)) + "s" + ")" * 2000)._units_dict()
-        assert [name for name, _ in items[:3]] == ["lu0", "lu1", "lu2"] and items[-1][0] == "second"
-        assert (items[1][1] < 0) is (joiner == "/")  # under "/" every other level divides
 
 
 @pytest.mark.parametrize("text", ["m**1e308", "m**-1e308", "m**1e309", "m**1e-320", "\x00", "m\x00s", "kilo\x00meter",
@@ -280,22 +247,3 @@ def test_random_arguments_to_every_method_and_operator(data, pair, other, spec):
     # Whatever was defined, the registry still answers.
     result = outcome(ureg.convert, 1, "km", "m")
     assert isinstance(result, float) or result in CLEAN
-
-
-DEFINITION_LINES = st.one_of(
-    st.text(max_size=30),
-    st.builds("{} = {} = {}".format, st.sampled_from(["foo", "bar", "m", "kilo-", "_", "[x]"]), unit_texts,
-              st.sampled_from(["f", "_", "", "b-"])),
-    st.builds("tC = {}; offset: {}".format, unit_texts, st.sampled_from(["1", "nan", "1e308", "(", "π"])))
-
-
-@FUZZ
-@given(lines=st.lists(DEFINITION_LINES, max_size=4), conversions=st.lists(st.tuples(unit_texts, unit_texts), max_size=3))
-def test_definitions_then_conversions(lines, conversions):
-    ureg = UnitRegistry()
-    for line in lines:
-        outcome(ureg.define, line)
-    outcome(ureg.load_definitions, "\n".join(lines))
-    for src, dst in conversions + [("foo", "bar"), ("tC", "K")]:
-        outcome(ureg.convert, 1.5, src, dst)
-        outcome(ureg._scalar_quantity, 2.0, src)

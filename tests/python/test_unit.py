@@ -1,5 +1,4 @@
-"""The Unit class: construction, text, hash, equality, algebra, queries,
-conversion of quantities, copies and pickling."""
+"""The Unit class: construction, text, hash, equality, algebra, queries and copies."""
 
 import copy
 import math
@@ -28,10 +27,8 @@ def smoot_reg():
     [
         ("meter", [("meter", 1.0)], "m"),
         ("kilometer/hour", [("kilometer", 1.0), ("hour", -1.0)], "kilometer / h"),
-        ("1/s*m", [("second", -1.0), ("meter", 1.0)], "m / s"),
         ("kg*m**2/s**2", [("kg", 1.0), ("meter", 2.0), ("second", -2.0)], "kg * m ** 2 / s ** 2"),
         ("mol**-1/K", [("mole", -1.0), ("kelvin", -1.0)], "1 / K / mol"),
-        ("m**0.5", [("meter", 0.5)], "m ** 0.5"),
         ("degC", [("degree_Celsius", 1.0)], "°C"),
         ("", [], "dimensionless"),
     ],
@@ -63,8 +60,7 @@ def test_derivatives_share_a_constructed_units_private_registry(make_copy):
         Unit("m").is_compatible_with("smoot")
 
 
-def hash_feed(unit):
-    """Entries sorted by name, each as UTF-8 name, 0xFF, little-endian exponent."""
+def hash_feed(unit):  # entries sorted by name: UTF-8 name, 0xFF, little-endian exponent
     return b"".join(n.encode() + b"\xff" + struct.pack("<d", e) for n, e in sorted(unit._units_dict()))
 
 
@@ -164,8 +160,6 @@ def test_multiplying_by_a_number_makes_a_quantity_of_the_units_registry(smoot_re
     "text, dimensionality, compatible",
     [
         ("m/s", "[length] / [time]", "km/h"),
-        ("kg*m**2/s**2", "[length] ** 2 * [mass] / [time] ** 2", "J"),
-        ("1/s", "1 / [time]", "Hz"),
         ("m**0.5", "[length] ** 0.5", "mile**0.5"),
         ("mol**-1/K", "1 / [substance] * [temperature]", "1/mol/degC"),
         ("m/km", "dimensionless", "percent"),
