@@ -5,16 +5,14 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace qudim {
 namespace {
 
 TEST(PlainDecimal, Cases) {
   // clang-format off
-  const struct {
-    double v;
-    const char* text;
-  } cases[] = {
+  const std::pair<double, const char*> cases[] = {
       {5.0, "5"}, {100.0, "100"}, {0.1, "0.1"}, {-2.5, "-2.5"}, {1e21, "1000000000000000000000"},
       {1e23, "100000000000000000000000"}, {1.5e-7, "0.00000015"}, {-0.0, "-0"}, {0.0, "0"},
       {123.456, "123.456"}, {std::nextafter(3.0, 4.0), "3.0000000000000004"},
@@ -23,17 +21,14 @@ TEST(PlainDecimal, Cases) {
       {-std::numeric_limits<double>::infinity(), "-inf"},
   };
   // clang-format on
-  for (const auto& c : cases) EXPECT_EQ(plain_decimal(c.v), c.text) << c.text;
+  for (const auto& [v, text] : cases) EXPECT_EQ(plain_decimal(v), text) << text;
   // The smallest subnormal: a point, 323 zeros and its one digit.
   EXPECT_EQ(plain_decimal(5e-324), "0." + std::string(323, '0') + "5");
 }
 
 TEST(FixedNine, Cases) {
   // clang-format off
-  const struct {
-    double v;
-    const char* text;
-  } cases[] = {
+  const std::pair<double, const char*> cases[] = {
       {0.1, "0.100000000"}, {2.5, "2.500000000"}, {1e-12, "0.000000000"},
       {1e15, "1000000000000000.000000000"}, {std::nextafter(3.0, 4.0), "3.000000000"},
       {-0.0, "-0.000000000"}, {0.0000000005, "0.000000001"},  // just above the tie in binary
@@ -41,7 +36,7 @@ TEST(FixedNine, Cases) {
       {-std::numeric_limits<double>::infinity(), "-inf"},
   };
   // clang-format on
-  for (const auto& c : cases) EXPECT_EQ(fixed_nine(c.v), c.text) << c.text;
+  for (const auto& [v, text] : cases) EXPECT_EQ(fixed_nine(v), text) << text;
 }
 
 TEST(ParseDecimal, GrammarRoundingAndRange) {

@@ -1,7 +1,6 @@
 """The module, its exception classes, argument messages and the UnitRegistry class."""
 
 import importlib
-import math
 import sys
 
 import pytest
@@ -70,24 +69,6 @@ def test_constructor_keywords_and_stubs():
     r = UnitRegistry(foo=1)
     assert r._init_kwargs == {"foo": 1}
     assert r.default_format == "D" and r.auto_reduce_dimensions is False
-
-
-@pytest.mark.parametrize(
-    "value, src, dst, expected",
-    [
-        (3, "km", "mile", 1.8641135767120018), (math.inf, "km", "m", math.inf),
-        (1, "m", "s", DimensionalityError("Cannot convert from 'meter' ([length]) to 'second' ([time])")),
-        (1, "m", "nope", UndefinedUnitError("'nope' is not defined in the unit registry")),
-        (1, "nope", "zzz", UndefinedUnitError("'nope' is not defined in the unit registry")),
-    ],
-)
-def test_convert(ureg, value, src, dst, expected):
-    if isinstance(expected, Exception):
-        with pytest.raises(type(expected)) as info:
-            ureg.convert(value, src, dst)
-        assert info.value.args == expected.args
-    else:
-        assert ureg.convert(value, src, dst) == pytest.approx(expected, abs=1e-12)
 
 
 @pytest.mark.parametrize(
