@@ -90,7 +90,9 @@ ERRORS = [
     # zero divisors; reflected forms test self before looking at the other operand
     ("Q(1, 'meter') / -0.0", ZeroDivisionError, "Division by zero"),
     ("Q(1, 'meter') // Q(-0.0, 'second')", ZeroDivisionError, "Division by zero"),
+    ("Q(1, 'meter') / Q(0, 'second')", ZeroDivisionError, "Division by zero"),
     ("Q(1, 'meter') % 0", ZeroDivisionError, "Modulo by zero"),
+    ("Q(1, 'meter') % Q(0, 'second')", ZeroDivisionError, "Modulo by zero"),
     ("'a' / Q(0, 'meter')", ZeroDivisionError, "Division by zero"),
     ("None % Q(0, 'meter')", ZeroDivisionError, "Modulo by zero"),
     # power refuses through NotImplemented, so Python words the TypeError
@@ -116,6 +118,7 @@ COMPARISONS = [
     ("Q(2, 'meter') == '2 meter'", False), ("Q(2, 'meter') == 10**400", False),
     ("Q(1, 'kilometer') > Q(999, 'meter')", True), ("Q(1, 'kilometer') < Q(999, 'meter')", False),
     ("Q(1, 'kilometer') >= Q(1000, 'meter')", True), ("Q(1, 'kilometer') <= Q(1000, 'meter')", True),
+    ("Q(2, 'meter') < Q(2, 'meter')", False), ("Q(2, 'meter') > Q(2, 'meter')", False),
     ("Q(20, 'degree_Celsius') < Q(25, 'kelvin')", True),  # factor only: 20 < 25
     # tolerance: strict, scaled by the left operand, floor 1
     ("Q(1.5, 'meter') == Q(up(1.5, inf), 'meter')", True),

@@ -141,7 +141,7 @@ def test_define_and_load_definitions(ureg):
         ("is_compatible_with", ("m/s", "km/h"), True), ("is_compatible_with", ("m", "s"), False),
         ("get_dimensionality", "m/s", "[length] / [time]"), ("_get_dimensionality", "N", "[length] * [mass] / [time] ** 2"),
         ("_format_units", "kg*m**2/K/s**2", "kg * m ** 2 / K / s ** 2"), ("get_name", "km", "meter(prefixed)"),
-        ("get_symbol", "meters", "m"), ("get_symbol", "km", "meter(prefixed)"),
+        ("get_name", "meters", "meter"), ("get_symbol", "meters", "m"), ("get_symbol", "km", "meter(prefixed)"),
         ("parse_unit_name", "kilometer", [("kilo", "meter", "")]), ("parse_unit_name", "km", []),
         ("get_name", "nope", UndefinedUnitError), ("get_symbol", "nope", UndefinedUnitError),
         ("parse_unit_name", "nope", UndefinedUnitError), ("is_compatible_with", ("m", "nope"), UndefinedUnitError),

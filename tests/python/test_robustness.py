@@ -183,11 +183,9 @@ def test_extreme_exponents_nul_bytes_and_lone_surrogates(ureg, text):
         outcome(fn, *args)
         assert q.to_tuple() == (1.0, [("meter", 1.0)])
     outcome(ureg.define, f"{text} = 3 m")
-    outcome(ureg.load_definitions, f"weird = {text}")
-    for value in (outcome(ureg._scalar_quantity, 2.0, text), q ** float(text[3:] if text[:3] == "m**" else "nan")):
-        for fn in (str, repr, hash, lambda x: x * x, lambda x: x + x, lambda x: x == x, lambda x: x.to_compact(),
-                   lambda x: x.to_base_units(), lambda x: Quantity.from_tuple(x.to_tuple())):
-            outcome(fn, value)
+    value = q ** float(text[3:] if text[:3] == "m**" else "nan")
+    for fn in (str, hash, lambda x: x * x, lambda x: x + x, lambda x: x.to_compact(), lambda x: x.to_base_units()):
+        outcome(fn, value)
     with pytest.raises(UndefinedUnitError) as info:
         ureg.parse_units("m\x00zz")
     assert str(info.value) == "'m\x00zz' is not defined in the unit registry"
