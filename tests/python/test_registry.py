@@ -51,6 +51,8 @@ def test_module_attributes_and_exception_classes():
         (lambda r: r.convert("x", "m", "km"), TypeError, "argument 'value': must be real number, not str"),
         (lambda r: r._f64_quantity(1, units=b"m"), TypeError,
          "argument 'units': 'bytes' object cannot be converted to 'str'"),
+        (lambda r: Unit("m").m_from(3), TypeError,
+         "argument 'value': 'int' object cannot be converted to 'Quantity'"),
         (lambda r: Quantity(1, "m").__round__(1.5), TypeError,
          "argument 'ndigits': 'float' object cannot be interpreted as an integer"),
         (lambda r: r.__contains__(5), TypeError, "argument 'item': 'int' object cannot be converted to 'str'"),
