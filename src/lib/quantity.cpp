@@ -20,19 +20,6 @@ namespace {
 const char* const kNewParams[] = {"value", "units"};
 const Signature kNewSig{"Quantity.__new__()", kNewParams, 2, 1};
 
-/// A strong reference held for the rest of a scope.
-class Held {
- public:
-  explicit Held(PyObject* o) : o_(Py_XNewRef(o)) {}
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-  ~Held() { Py_XDECREF(o_); }
-  PyObject* get() const { return o_; }
-
- private:
-  PyObject* o_;
-};
-
 }  // namespace
 
 PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
@@ -41,8 +28,8 @@ PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
   // Keyword arguments are borrowed from a dict that Python code run below
   // (value's __float__, a finalizer) may empty; the views into the units
   // text must outlive that, so both arguments are held.
-  const Held value(a[0]);
-  const Held units_arg(a[1]);
+  const Held value(Py_XNewRef(a[0]));
+  const Held units_arg(Py_XNewRef(a[1]));
   std::optional<std::string_view> units;
   if (!extract_optional_str(units_arg.get(), "units", units)) return nullptr;
   // Every directly constructed quantity gets a registry of its own.

@@ -6,6 +6,7 @@
 
 #include <optional>     // std::optional
 #include <string_view>  // std::string_view
+#include <utility>      // std::exchange
 
 #include "lib/objects.hpp"  // PyQuantity, RegistryHandle
 
@@ -22,6 +23,20 @@ inline bool number_value(PyObject* o, double& x) {
   x = PyLong_CheckExact(o) ? PyLong_AsDouble(o) : PyFloat_AsDouble(o);
   return !(x == -1.0 && PyErr_Occurred());
 }
+
+/// Owns one reference (or nullptr) until the end of a scope, unless released.
+class Held {
+ public:
+  explicit Held(PyObject* o) : o_(o) {}
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  ~Held() { Py_XDECREF(o_); }
+  PyObject* get() const { return o_; }
+  PyObject* release() { return std::exchange(o_, nullptr); }
+
+ private:
+  PyObject* o_;
+};
 
 /// After a failed operand conversion: clears an ordinary Exception, so the
 /// operator can answer with its own TypeError, False or NotImplemented, and

@@ -48,11 +48,10 @@ PyObject* with_units(const PyQuantity* self, double magnitude, UnitsContainer&& 
 /// building it aside and moving it in costs a third of the operation.
 PyObject* with_product(const PyQuantity* self, double magnitude, const UnitsContainer& other,
                        double power) {
-  PendingQuantity result(magnitude, self->registry);
-  if (!result.ok()) return nullptr;
-  result.set_units(self->units);
-  result->units.mul_in_place(other, power);
-  return result.take();
+  Held result(make_quantity(magnitude, self->units, self->registry));
+  if (result.get() == nullptr) return nullptr;
+  as_quantity(result.get())->units.mul_in_place(other, power);  // a throw releases it
+  return result.release();
 }
 
 /// other's magnitude expressed in self's units: unchanged for equal unit

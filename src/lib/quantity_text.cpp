@@ -35,9 +35,10 @@ std::optional<double> plain_value(PyQuantity* q) {
     raise(r.error());
     return std::nullopt;
   }
-  if (!r->value) {
-    raise(dimensionality_error(), "Cannot convert Quantity with dimensionality " +
-                                      r->dimensionality.to_string() + " to float");
+  if (r->refused) {
+    raise(dimensionality_error(),
+          "Cannot convert Quantity with dimensionality " + r->refused->to_string() + " to float");
+    return std::nullopt;
   }
   return r->value;
 }

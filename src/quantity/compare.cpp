@@ -44,7 +44,6 @@ bool ordered(double a, double b, CompareOp op) noexcept {
 
 Result<double> magnitude_in(UnitRegistry& reg, const UnitsContainer& units, double other_m,
                             const UnitsContainer& other_u) {
-  if (units == other_u) return other_m;
   Result<double> factor = reg.get_conversion_factor(other_u, units);
   if (!factor) return factor.take_error();
   return *factor * other_m;
@@ -52,7 +51,6 @@ Result<double> magnitude_in(UnitRegistry& reg, const UnitsContainer& units, doub
 
 bool equals_quantity(UnitRegistry& reg, double m, const UnitsContainer& u, double other_m,
                      const UnitsContainer& other_u) {
-  // The tolerance scales with self's magnitude.
   Result<double> other = magnitude_in(reg, u, other_m, other_u);
   return other.ok() && nearly_equal(m, *other, m);
 }
@@ -62,7 +60,7 @@ Result<bool> equals_number(UnitRegistry& reg, double m, const UnitsContainer& u,
   if (u.empty()) return nearly_equal(m, x, x);
   Result<PlainNumber> value = plain_number(reg, m, u);
   if (!value) return value.take_error();
-  return value->value.has_value() && nearly_equal(*value->value, x, x);
+  return !value->refused && nearly_equal(value->value, x, x);
 }
 
 Result<bool> number_joins(UnitRegistry& reg, const UnitsContainer& u, double x) {

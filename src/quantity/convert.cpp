@@ -19,15 +19,6 @@ constexpr CompactPrefix kCompactPrefixes[] = {
     {"zetta", 1e21},   {"yotta", 1e24},  {"ronna", 1e27},  {"quetta", 1e30},
 };
 
-/// True when name is a registered spelling of a unit with a zero point of
-/// its own (a temperature scale). A prefixed spelling carries no offset.
-bool is_offset_unit(const UnitRegistry& reg, const std::string& name) {
-  const std::string* canonical = reg.lookup_spelling(name);
-  if (canonical == nullptr) return false;
-  const UnitEntry* entry = reg.find_unit(*canonical);
-  return entry != nullptr && entry->offset != 0.0;
-}
-
 }  // namespace
 
 Result<double> convert_to_text(UnitRegistry& reg, double m, const UnitsContainer& u,
@@ -75,31 +66,39 @@ const CompactPrefix* best_compact_prefix(double value) noexcept {
   return best;
 }
 
-Result<QuantityValue> to_compact(UnitRegistry& reg, double m, const UnitsContainer& u,
-                                 std::optional<std::string_view> unit) {
-  Result<QuantityValue> c = unit ? to_units(reg, m, u, *unit) : QuantityValue{m, u};
-  if (!c || c->units.size() != 1) return c;
-  const UnitsContainer::Entry& entry = c->units[0];
-  if (std::fabs(entry.exponent - 1.0) > EPSILON || c->magnitude == 0.0) return c;
-  // A prefixed temperature scale would lose its zero point: 1500 degC is not
-  // 1.5 kilodegree_Celsius.
-  if (is_offset_unit(reg, entry.name)) return c;
+namespace {
 
-  // A key that resolves only by prefix stripping (km, kilometer) is first
-  // taken back to its unit, so 5000 km becomes 5 megameter rather than the
-  // unusable "kilokilometer".
-  double value = c->magnitude;
-  std::string name = entry.name;
-  if (reg.lookup_spelling(name) == nullptr) {
-    if (std::optional<PrefixMatch> match = reg.try_strip_prefix(name)) {
-      value *= match->factor;
-      name = std::move(match->canonical);
-    }
+/// m in u with a compact prefix, when one applies; else m in a copy of u.
+QuantityValue compact(UnitRegistry& reg, double m, const UnitsContainer& u) {
+  if (u.size() != 1 || std::fabs(u[0].exponent - 1.0) > EPSILON || m == 0.0) return {m, u};
+  double value = m;
+  std::string name = u[0].name;
+  if (const std::string* canonical = reg.lookup_spelling(name)) {
+    // A prefixed temperature scale would lose its zero point: 1500 degC is
+    // not 1.5 kilodegree_Celsius. (A prefixed spelling carries no offset.)
+    const UnitEntry* unit = reg.find_unit(*canonical);
+    if (unit != nullptr && unit->offset != 0.0) return {m, u};
+  } else if (std::optional<PrefixMatch> match = reg.try_strip_prefix(name)) {
+    // A key that resolves only by prefix stripping (km, kilometer) is first
+    // taken back to its unit, so 5000 km becomes 5 megameter rather than the
+    // unusable "kilokilometer".
+    value *= match->factor;
+    name = std::move(match->canonical);
   }
   // Without a fitting prefix the quantity stays as it was, prefix included.
   const CompactPrefix* prefix = best_compact_prefix(value);
-  if (prefix == nullptr) return c;
-  return QuantityValue{value / prefix->factor, UnitsContainer::single(prefix->name + name, 1.0)};
+  if (prefix == nullptr) return {m, u};
+  return {value / prefix->factor, UnitsContainer::single(prefix->name + name, 1.0)};
+}
+
+}  // namespace
+
+Result<QuantityValue> to_compact(UnitRegistry& reg, double m, const UnitsContainer& u,
+                                 std::optional<std::string_view> unit) {
+  if (!unit) return compact(reg, m, u);
+  Result<QuantityValue> target = to_units(reg, m, u, *unit);
+  if (!target) return target;
+  return compact(reg, target->magnitude, target->units);
 }
 
 Result<QuantityValue> to_preferred(UnitRegistry& reg, double m, const UnitsContainer& u,

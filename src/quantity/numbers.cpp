@@ -27,10 +27,10 @@ double power_of_ten(std::int32_t n) noexcept {
 Result<PlainNumber> plain_number(UnitRegistry& reg, double m, const UnitsContainer& u) {
   Result<UnitsContainer> dims = reg.get_dimensionality(u);
   if (!dims) return dims.take_error();
-  if (!dims->empty()) return PlainNumber{std::nullopt, std::move(*dims)};
+  if (!dims->empty()) return PlainNumber{0.0, std::move(*dims)};
   Result<double> factor = reg.get_conversion_factor(u, UnitsContainer());
   if (!factor) return factor.take_error();
-  return PlainNumber{*factor * m, UnitsContainer()};
+  return PlainNumber{*factor * m, std::nullopt};
 }
 
 double round_magnitude(double m, std::optional<std::int32_t> ndigits) noexcept {

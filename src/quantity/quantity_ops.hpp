@@ -62,8 +62,8 @@ const CompactPrefix* best_compact_prefix(double value) noexcept;
 /// A quantity as a plain number: its value when the units have no
 /// dimensions; otherwise the dimensionality that refuses it.
 struct PlainNumber {
-  std::optional<double> value;
-  UnitsContainer dimensionality;  // set when value is empty
+  double value;
+  std::optional<UnitsContainer> refused;  // the dimensionality, when there is one
 };
 Result<PlainNumber> plain_number(UnitRegistry& reg, double m, const UnitsContainer& u);
 
@@ -83,10 +83,13 @@ bool nearly_equal(double a, double b, double scale) noexcept;
 /// a OP b exactly, for the four orderings (NaN orders false).
 bool ordered(double a, double b, CompareOp op) noexcept;
 
-/// other's magnitude in the units `units` (unchanged for equal maps).
+/// other's magnitude in the units `units`, by the multiplicative factor.
+/// Equal maps need no registry: callers on hot paths compare them first.
 Result<double> magnitude_in(UnitRegistry& reg, const UnitsContainer& units, double other_m,
                             const UnitsContainer& other_u);
-/// Tolerant equality of two quantities; units that do not convert are unequal.
+/// Tolerant equality of two quantities whose unit maps differ (equal maps
+/// compare their magnitudes with nearly_equal, no registry needed); the
+/// tolerance scales with m, and units that do not convert are unequal.
 bool equals_quantity(UnitRegistry& reg, double m, const UnitsContainer& u, double other_m,
                      const UnitsContainer& other_u);
 /// Tolerant equality with the number x: only dimensionless units can match,
