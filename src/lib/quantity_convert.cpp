@@ -74,28 +74,28 @@ bool extract_preferred(PyObject* obj, std::vector<std::string>& out) {
   return !PyErr_Occurred() || argument_error(name);
 }
 
-const char* const to_names[] = {"units"};
-const Signature to_sig{"Quantity.to()", to_names, 1, 1};
-const Signature ito_sig{"Quantity.ito()", to_names, 1, 1};
-const Signature m_as_sig{"Quantity.m_as()", to_names, 1, 1};
+const char* const kToParams[] = {"units"};
+const Signature kToSig{"Quantity.to()", kToParams, 1, 1};
+const Signature kItoSig{"Quantity.ito()", kToParams, 1, 1};
+const Signature kMAsSig{"Quantity.m_as()", kToParams, 1, 1};
 
-const Signature base_sig{"Quantity.to_base_units()", nullptr, 0, 0};
-const Signature ibase_sig{"Quantity.ito_base_units()", nullptr, 0, 0};
-const Signature unprefixed_sig{"Quantity.to_unprefixed()", nullptr, 0, 0};
-const Signature iunprefixed_sig{"Quantity.ito_unprefixed()", nullptr, 0, 0};
+const Signature kToBaseUnitsSig{"Quantity.to_base_units()", kNoParams, 0, 0};
+const Signature kItoBaseUnitsSig{"Quantity.ito_base_units()", kNoParams, 0, 0};
+const Signature kToUnprefixedSig{"Quantity.to_unprefixed()", kNoParams, 0, 0};
+const Signature kItoUnprefixedSig{"Quantity.ito_unprefixed()", kNoParams, 0, 0};
 
-const char* const compact_names[] = {"unit"};
-const Signature compact_sig{"Quantity.to_compact()", compact_names, 1, 0};
+const char* const kCompactParams[] = {"unit"};
+const Signature kToCompactSig{"Quantity.to_compact()", kCompactParams, 1, 0};
 
-const char* const preferred_names[] = {"preferred_units"};
-const Signature preferred_sig{"Quantity.to_preferred()", preferred_names, 1, 0};
-const Signature ipreferred_sig{"Quantity.ito_preferred()", preferred_names, 1, 0};
+const char* const kPreferredParams[] = {"preferred_units"};
+const Signature kToPreferredSig{"Quantity.to_preferred()", kPreferredParams, 1, 0};
+const Signature kItoPreferredSig{"Quantity.ito_preferred()", kPreferredParams, 1, 0};
 
 }  // namespace
 
 PyObject* quantity_to(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(to_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kToSig, args, nargs, kwnames, a)) return nullptr;
   std::string_view units;
   if (!extract_str(a[0], "units", units)) return nullptr;
   PyQuantity* q = as_quantity(self);
@@ -122,7 +122,7 @@ PyObject* quantity_ito(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
   ExclusiveBorrow b(q);
   if (!b.ok()) return nullptr;
   PyObject* a[1];
-  if (!bind_args(ito_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kItoSig, args, nargs, kwnames, a)) return nullptr;
   std::string_view units;
   if (!extract_str(a[0], "units", units)) return nullptr;
   return in_place(q, [&](UnitRegistry& r, double m, const UnitsContainer& u) {
@@ -133,7 +133,7 @@ PyObject* quantity_ito(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 PyObject* quantity_m_as(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                         PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(m_as_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kMAsSig, args, nargs, kwnames, a)) return nullptr;
   std::string_view units;
   if (!extract_str(a[0], "units", units)) return nullptr;
   PyQuantity* q = as_quantity(self);
@@ -150,7 +150,7 @@ PyObject* quantity_m_as(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 
 PyObject* quantity_to_base_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) {
-  if (!bind_no_args(base_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kToBaseUnitsSig, args, nargs, kwnames)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -162,13 +162,13 @@ PyObject* quantity_ito_base_units(PyObject* self, PyObject* const* args, Py_ssiz
   PyQuantity* q = as_quantity(self);
   ExclusiveBorrow b(q);
   if (!b.ok()) return nullptr;
-  if (!bind_no_args(ibase_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kItoBaseUnitsSig, args, nargs, kwnames)) return nullptr;
   return in_place(q, to_base);
 }
 
 PyObject* quantity_to_unprefixed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) {
-  if (!bind_no_args(unprefixed_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kToUnprefixedSig, args, nargs, kwnames)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -180,14 +180,14 @@ PyObject* quantity_ito_unprefixed(PyObject* self, PyObject* const* args, Py_ssiz
   PyQuantity* q = as_quantity(self);
   ExclusiveBorrow b(q);
   if (!b.ok()) return nullptr;
-  if (!bind_no_args(iunprefixed_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kItoUnprefixedSig, args, nargs, kwnames)) return nullptr;
   return in_place(q, to_unprefixed);
 }
 
 PyObject* quantity_to_compact(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(compact_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kToCompactSig, args, nargs, kwnames, a)) return nullptr;
   std::optional<std::string_view> unit;
   if (!extract_optional_str(a[0], "unit", unit)) return nullptr;
   PyQuantity* q = as_quantity(self);
@@ -201,7 +201,7 @@ PyObject* quantity_to_compact(PyObject* self, PyObject* const* args, Py_ssize_t 
 PyObject* quantity_to_preferred(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(preferred_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kToPreferredSig, args, nargs, kwnames, a)) return nullptr;
   std::vector<std::string> texts;
   if (!extract_preferred(a[0], texts)) return nullptr;
   PyQuantity* q = as_quantity(self);
@@ -218,7 +218,7 @@ PyObject* quantity_ito_preferred(PyObject* self, PyObject* const* args, Py_ssize
   ExclusiveBorrow b(q);
   if (!b.ok()) return nullptr;
   PyObject* a[1];
-  if (!bind_args(ipreferred_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kItoPreferredSig, args, nargs, kwnames, a)) return nullptr;
   std::vector<std::string> texts;
   if (!extract_preferred(a[0], texts)) return nullptr;
   return in_place(q, [&](UnitRegistry& r, double m, const UnitsContainer& u) {

@@ -125,7 +125,7 @@ PyObject* quantity_check(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 }
 
 namespace {
-const Signature kCompatibleUnitsSig{"Quantity.compatible_units()", nullptr, 0, 0};
+const Signature kCompatibleUnitsSig{"Quantity.compatible_units()", kNoParams, 0, 0};
 }  // namespace
 
 PyObject* quantity_compatible_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -166,7 +166,7 @@ PyObject* quantity_is_compatible_with(PyObject* self, PyObject* const* args, Py_
 }
 
 namespace {
-const Signature kToTimedeltaSig{"Quantity.to_timedelta()", nullptr, 0, 0};
+const Signature kToTimedeltaSig{"Quantity.to_timedelta()", kNoParams, 0, 0};
 }  // namespace
 
 PyObject* quantity_to_timedelta(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

@@ -97,20 +97,20 @@ bool extract_unit_items(PyObject* obj, UnitsContainer& units) {
   return !PyErr_Occurred() || argument_error("tup");
 }
 
-const char* const format_names[] = {"spec"};
-const char* const tup_names[] = {"tup"};
-const char* const memo_names[] = {"_memo"};
-const char* const round_names[] = {"ndigits"};
+const char* const kFormatParams[] = {"spec"};
+const char* const kTupParams[] = {"tup"};
+const char* const kMemoParams[] = {"_memo"};
+const char* const kRoundParams[] = {"ndigits"};
 
-const Signature format_sig{"Quantity.__format__()", format_names, 1, 1};
-const Signature units_str_sig{"Quantity._units_str()", nullptr, 0, 0};
-const Signature units_dict_sig{"Quantity._units_dict()", nullptr, 0, 0};
-const Signature to_tuple_sig{"Quantity.to_tuple()", nullptr, 0, 0};
-const Signature from_tuple_sig{"Quantity.from_tuple()", tup_names, 1, 1};
-const Signature reduce_sig{"Quantity.__reduce__()", nullptr, 0, 0};
-const Signature copy_sig{"Quantity.__copy__()", nullptr, 0, 0};
-const Signature deepcopy_sig{"Quantity.__deepcopy__()", memo_names, 1, 1};
-const Signature round_sig{"Quantity.__round__()", round_names, 1, 0};
+const Signature kFormatSig{"Quantity.__format__()", kFormatParams, 1, 1};
+const Signature kUnitsStrSig{"Quantity._units_str()", kNoParams, 0, 0};
+const Signature kUnitsDictSig{"Quantity._units_dict()", kNoParams, 0, 0};
+const Signature kToTupleSig{"Quantity.to_tuple()", kNoParams, 0, 0};
+const Signature kFromTupleSig{"Quantity.from_tuple()", kTupParams, 1, 1};
+const Signature kReduceSig{"Quantity.__reduce__()", kNoParams, 0, 0};
+const Signature kCopySig{"Quantity.__copy__()", kNoParams, 0, 0};
+const Signature kDeepcopySig{"Quantity.__deepcopy__()", kMemoParams, 1, 1};
+const Signature kRoundSig{"Quantity.__round__()", kRoundParams, 1, 0};
 
 }  // namespace
 
@@ -136,7 +136,7 @@ PyObject* quantity_repr(PyObject* self) {
 PyObject* quantity_format(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                           PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(format_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kFormatSig, args, nargs, kwnames, a)) return nullptr;
   std::string_view fmt;
   if (!extract_str(a[0], "spec", fmt)) return nullptr;
   PyQuantity* q = as_quantity(self);
@@ -166,7 +166,7 @@ PyObject* quantity_format(PyObject* self, PyObject* const* args, Py_ssize_t narg
 
 PyObject* quantity_units_str(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                              PyObject* kwnames) {
-  if (!bind_no_args(units_str_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kUnitsStrSig, args, nargs, kwnames)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -175,7 +175,7 @@ PyObject* quantity_units_str(PyObject* self, PyObject* const* args, Py_ssize_t n
 
 PyObject* quantity_units_dict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
-  if (!bind_no_args(units_dict_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kUnitsDictSig, args, nargs, kwnames)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -184,7 +184,7 @@ PyObject* quantity_units_dict(PyObject* self, PyObject* const* args, Py_ssize_t 
 
 PyObject* quantity_to_tuple(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                             PyObject* kwnames) {
-  if (!bind_no_args(to_tuple_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kToTupleSig, args, nargs, kwnames)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -196,7 +196,7 @@ PyObject* quantity_to_tuple(PyObject* self, PyObject* const* args, Py_ssize_t na
 PyObject* quantity_from_tuple(PyObject* /*self*/, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(from_tuple_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kFromTupleSig, args, nargs, kwnames, a)) return nullptr;
   PyObject* tup = a[0];
   if (!PyTuple_Check(tup)) {
     conversion_error("tup", tup, "tuple");
@@ -219,7 +219,7 @@ PyObject* quantity_from_tuple(PyObject* /*self*/, PyObject* const* args, Py_ssiz
 
 PyObject* quantity_reduce(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                           PyObject* kwnames) {
-  if (!bind_no_args(reduce_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kReduceSig, args, nargs, kwnames)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -250,7 +250,7 @@ PyObject* copy_of(PyQuantity* q) {
 
 PyObject* quantity_copy(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                         PyObject* kwnames) {
-  if (!bind_no_args(copy_sig, args, nargs, kwnames)) return nullptr;
+  if (!bind_no_args(kCopySig, args, nargs, kwnames)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -260,7 +260,7 @@ PyObject* quantity_copy(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 PyObject* quantity_deepcopy(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                             PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(deepcopy_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kDeepcopySig, args, nargs, kwnames, a)) return nullptr;
   PyQuantity* q = as_quantity(self);
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
@@ -283,7 +283,7 @@ Py_hash_t quantity_hash(PyObject* self) {
 PyObject* quantity_round(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) {
   PyObject* a[1];
-  if (!bind_args(round_sig, args, nargs, kwnames, a)) return nullptr;
+  if (!bind_args(kRoundSig, args, nargs, kwnames, a)) return nullptr;
   std::optional<std::int32_t> ndigits;
   if (a[0] != nullptr && a[0] != Py_None) {
     const long long n = PyLong_AsLongLong(a[0]);
