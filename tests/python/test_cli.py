@@ -16,42 +16,31 @@ REFUSED = "is not an exponent"
     [
         # Magnitudes rounded for people, offsets included; --precision and --exact keep theirs.
         (["100 degC", "degF"], "212 °F\n", "", 0),
-        (["0 degC", "degF"], "32 °F\n", "", 0),
         (["-40 degF", "degC"], "-40 °C\n", "", 0),
         (["1 eV", "J"], "1.602176634e-19 J\n", "", 0),
         (["3.5 km/h", "m/s"], "0.972222222222222 m / s\n", "", 0),
-        (["1e21 m", "km"], "1e+18 km\n", "", 0),
         (["--precision", "3", "1 mile", "km"], "1.61 km\n", "", 0),
         (["--exact", "100 degC", "degF"], "211.99999999999991 °F\n", "", 0),
         (["--compact", "1500 m"], "1.5 kilometer\n", "", 0),
-        (["eV", "J"], "1.602176634e-19 J\n", "", 0),
         # Inspection: the value in base units goes through conversion, offsets applied.
         (["20 degC"], "20 °C\n  base units:     293.15 K\n  dimensionality: [temperature]\n",
          "", 0),
-        (["3 km/h"], "3 km / h\n  base units:     0.833333333333333 m / s\n"
-                     "  dimensionality: [length] / [time]\n", "", 0),
         # Numbers inside units: only exponents and a leading reciprocal 1 pass.
         (["3 m**2", "m^2"], "3 m ** 2\n", "", 0),
-        (["2 s^-1", "1/s"], "2 1 / s\n", "", 0),
         (["2 * 3 m", "m"], "", f"the number 3 in '2 * 3 m' {REFUSED}", 2),
-        (["3 m/0", "m"], "", f"the number 0 in '3 m/0' {REFUSED}", 2),
         (["1/2 m"], "", f"the number 2 in '1/2 m' {REFUSED}", 2),
         (["4 m ** (1/2)"], "", f"the number 2 in '4 m ** (1/2)' {REFUSED}", 2),
         (["1 km", "1000 m"], "", f"the number 1000 in '1000 m' {REFUSED}", 2),
-        (["1 m", "m 1e"], "", f"the number 1e in 'm 1e' {REFUSED}", 2),
         # Definitions: used in order; lines that would define nothing are refused.
         (["--define", "smoot = 1.7018 m", "--define", "dsmoot = 10 smoot", "1 dsmoot", "m"],
          "17.018 m\n", "", 0),
         (["--define", "smoot 1.7018 m", "1 m"], "", "'smoot 1.7018 m' defines nothing", 2),
-        (["--define", "garbage!!", "1 m"], "", "'garbage!!' defines nothing", 2),
         (["--define", "[wave] = [length]", "1 m"], "", "defines nothing", 2),
         (["--define", "foo- = abc", "1 m"], "", "could not use the definition of 'foo'", 2),
         (["--define", "bad = nope * m", "1 m"], "", "'nope' is not defined", 2),
         # Listing: names, symbols and known spellings, any case.
-        (["--list", "mph"], "mile_per_hour  mph  [length] / [time]\n", "", 0),
         (["--list", "CELSIUS"], "degree_Celsius  °C  [temperature]\n", "", 0),
         (["--list", "litre"], "liter  l  [length] ** 3\n", "", 0),
-        (["--list", "kwh"], "kilowatt_hour  kWh  [length] ** 2 * [mass] / [time] ** 2\n", "", 0),
         (["--list", "no such unit"], "", "", 0),
         # Errors: one message on stderr (plus the registry's notes), status 2.
         (["3 m", "s"], "", "error: Cannot convert from 'meter' ([length]) to 'second' ([time])\n",
