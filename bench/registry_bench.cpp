@@ -1,8 +1,8 @@
 // Measures what a registry costs: the first full build of the built-in
 // layer in a process, then each fresh registry over it. Not a test.
-#include <chrono>   // std::chrono::steady_clock
-#include <cstdio>   // std::printf
-#include <vector>   // std::vector
+#include <chrono>  // std::chrono::steady_clock
+#include <cstdio>  // std::printf
+#include <vector>  // std::vector
 
 #include "registry/registry.hpp"  // UnitRegistry
 

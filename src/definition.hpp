@@ -49,7 +49,7 @@ struct ImportDef {
 };
 
 /// One record; the alternatives are in the fixed kind order.
-using Definition = std::variant<PrefixDef, UnitDef, DimensionDef, AliasDef,
-                                DefaultsDef, CommentDef, ImportDef>;
+using Definition =
+    std::variant<PrefixDef, UnitDef, DimensionDef, AliasDef, DefaultsDef, CommentDef, ImportDef>;
 
 }  // namespace qudim

@@ -68,6 +68,8 @@ std::uint64_t siphash(int c_rounds, int d_rounds, std::uint64_t k0, std::uint64_
 
 }  // namespace detail
 
-std::uint64_t siphash13(const void* data, std::size_t len) { return detail::siphash(1, 3, 0, 0, data, len); }
+std::uint64_t siphash13(const void* data, std::size_t len) {
+  return detail::siphash(1, 3, 0, 0, data, len);
+}
 
 }  // namespace qudim
