@@ -24,9 +24,7 @@ TEST(CloseSpellings, BuiltinMisses) {
   } cases[] = {
       {"Meter", {"meter"}},  // a case slip alone: no one-letter neighbours after it
       {"KM", {"km", "kM"}},  // prefix and unit in the wrong case; lower case first
-      {"Kilogram", {"kilogram"}},
       {"mins", {"min"}},  // a symbol has no registered plural
-      {"Centuries", {"centuries"}},
       {"hrs.", {"hrs"}},
       {"cm3", {"cm**3"}},
       {"kmh", {"kph", "km/h"}},  // one edit, and a length run into a time
@@ -43,7 +41,6 @@ TEST(CloseSpellings, BuiltinMisses) {
       {"nope", {}},                   // not nOe: prefix, typing error and case together
       {"celcius", {"celsius"}},
       {"fot", {"ft"}},  // one hint per unit: not foot as well
-      {"gramm", {"gram"}},
       {"qwertyuiop", {}},
       {"zz", {}},  // too short for typing errors
       {"", {}},
@@ -92,7 +89,6 @@ TEST(AnnotateUndefined, NoteListsHintsAndLeavesTheMessage) {
       {QudimError::undefined_unit("kmh"), "Did you mean 'kph' or 'km/h'?"},
       {QudimError::undefined_unit("foo_x"), "Did you mean 'foo_a', 'foo_b' or 'foo_c'?"},
       {QudimError::undefined_unit("qwertyuiop"), ""},
-      {QudimError::redefinition("Meter"), ""},
       {QudimError::dimensionality("Meter", "s", std::nullopt, std::nullopt), ""},
   };
   for (auto& c : cases) {

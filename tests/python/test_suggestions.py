@@ -25,10 +25,3 @@ def test_undefined_unit_notes(call, name, note):
     assert str(info.value) == message
     assert getattr(info.value, "__notes__", None) == (None if note is None else [note])
 
-
-def test_units_a_registry_defines_are_suggested():
-    reg = UnitRegistry()
-    reg.define("smoot = 1.7018 * meter")
-    with pytest.raises(UndefinedUnitError) as info:
-        reg.parse_units("Smoot")
-    assert info.value.__notes__ == ["Did you mean 'smoot'?"]
