@@ -25,12 +25,8 @@ def smoot_reg():
 @pytest.mark.parametrize(
     "text, expected, shown",
     [
-        ("meter", [("meter", 1.0)], "m"),
         ("kilometer/hour", [("kilometer", 1.0), ("hour", -1.0)], "kilometer / h"),
-        ("kg*m**2/s**2", [("kg", 1.0), ("meter", 2.0), ("second", -2.0)], "kg * m ** 2 / s ** 2"),
-        ("mol**-1/K", [("mole", -1.0), ("kelvin", -1.0)], "1 / K / mol"),
-        ("degC", [("degree_Celsius", 1.0)], "°C"),
-        ("", [], "dimensionless"),
+        ("degC", [("degree_Celsius", 1.0)], "°C"), ("", [], "dimensionless"),
     ],
 )
 def test_construction_text_and_pickle(text, expected, shown):
@@ -84,10 +80,9 @@ def test_hash_is_zero_keyed_siphash13_of_the_sorted_feed():
 @pytest.mark.parametrize(
     "left, right, equal",
     [
-        (Unit("m"), Unit("meter"), True), (Unit("m/s"), Unit("1/s*m"), True), (Unit("m"), UnitRegistry().Unit("m"), True),
+        (Unit("m"), Unit("meter"), True), (Unit("m"), UnitRegistry().Unit("m"), True),
         (Unit("km"), Unit("kilometer"), False), (Unit("m"), Unit("m*s"), False), (Unit("meter"), "meter", False),
-        (Unit("m") ** 2, Unit("m") ** math.nextafter(2.0, 3.0), False), (Unit("dimensionless"), 1, False),
-        (Unit("m"), Quantity(1, "m"), False),
+        (Unit("dimensionless"), 1, False), (Unit("m"), Quantity(1, "m"), False),
     ],
 )
 def test_equality(left, right, equal):
@@ -114,10 +109,8 @@ def test_ordering_is_left_to_the_other_operand():
 @pytest.mark.parametrize(
     "make, expected",
     [
-        (lambda: Unit("s") * Unit("m"), [("second", 1.0), ("meter", 1.0)]), (lambda: Unit("m") * Unit("1/m"), []),
-        (lambda: Unit("m/s") * Unit("s"), [("meter", 1.0)]), (lambda: Unit("m*s") / Unit("m"), [("second", 1.0)]),
-        (lambda: Unit("m") / Unit("s"), [("meter", 1.0), ("second", -1.0)]), (lambda: Unit("m") ** 0, []),
-        (lambda: Unit("m/s") ** 2, [("meter", 2.0), ("second", -2.0)]), (lambda: Unit("m") ** -1, [("meter", -1.0)]),
+        (lambda: Unit("s") * Unit("m"), [("second", 1.0), ("meter", 1.0)]),
+        (lambda: Unit("m") / Unit("s"), [("meter", 1.0), ("second", -1.0)]), (lambda: Unit("m") ** -1, [("meter", -1.0)]),
         (lambda: Unit("m") ** True, [("meter", 1.0)]), (lambda: Unit("m") ** Fraction(3, 2), [("meter", 1.5)]),
         (lambda: Unit("m") ** Quantity(2), [("meter", 2.0)]), (lambda: pow(Unit("m"), 3, 0), [("meter", 3.0)]),
         (lambda: pow(Unit("m"), 3, 2**32 - 1), [("meter", 3.0)]),
@@ -157,11 +150,7 @@ def test_multiplying_by_a_number_makes_a_quantity_of_the_units_registry(smoot_re
 @pytest.mark.parametrize(
     "text, dimensionality, compatible",
     [
-        ("m/s", "[length] / [time]", "km/h"),
-        ("m**0.5", "[length] ** 0.5", "mile**0.5"),
-        ("mol**-1/K", "1 / [substance] * [temperature]", "1/mol/degC"),
-        ("m/km", "dimensionless", "percent"),
-        ("dimensionless", "dimensionless", ""),
+        ("m/s", "[length] / [time]", "km/h"), ("m/km", "dimensionless", "percent"),
     ],
 )
 def test_dimensionality_and_compatibility(text, dimensionality, compatible):
@@ -192,8 +181,7 @@ def test_queries_look_names_up_in_the_units_own_registry(smoot_reg):
 @pytest.mark.parametrize(
     "unit, value, units, expected",
     [
-        ("km", 1500, "m", 1.5), ("m/s", 36, "km/h", 10.0), ("kelvin", 0, "degC", 273.15),
-        ("degC", 373.15, "kelvin", 100.0), ("dimensionless", 50, "percent", 0.5),
+        ("km", 1500, "m", 1.5), ("kelvin", 0, "degC", 273.15), ("dimensionless", 50, "percent", 0.5),
     ],
 )
 def test_from_and_m_from(unit, value, units, expected):
