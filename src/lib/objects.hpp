@@ -157,8 +157,4 @@ class Borrow {
 using SharedBorrow = Borrow<false>;
 using ExclusiveBorrow = Borrow<true>;
 
-/// A handle to a fresh core registry (its failure to allocate is thrown, for
-/// the entry adapter to report).
-inline std::optional<RegistryHandle> fresh_registry() { return RegistryHandle::fresh(); }
-
 }  // namespace qudim::py

@@ -33,10 +33,9 @@ PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
   std::optional<std::string_view> units;
   if (!extract_optional_str(units_arg.get(), "units", units)) return nullptr;
   // Every directly constructed quantity gets a registry of its own.
-  std::optional<RegistryHandle> handle = fresh_registry();
-  if (!handle) return nullptr;
+  const RegistryHandle handle = RegistryHandle::fresh();
 
-  if (is_quantity(value.get())) return rebind_quantity(as_quantity(value.get()), units, *handle);
+  if (is_quantity(value.get())) return rebind_quantity(as_quantity(value.get()), units, handle);
 
   double magnitude;
   std::string_view unit_text = "dimensionless";
@@ -57,7 +56,7 @@ PyObject* quantity_new(PyTypeObject*, PyObject* args, PyObject* kwargs) {
     if (magnitude == -1.0 && PyErr_Occurred()) return nullptr;
     if (units) unit_text = *units;
   }
-  return quantity_of_text(magnitude, unit_text, *handle);
+  return quantity_of_text(magnitude, unit_text, handle);
 }
 
 PyObject* rebind_quantity(PyQuantity* src, std::optional<std::string_view> units,

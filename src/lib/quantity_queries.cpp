@@ -8,7 +8,7 @@
 #include <vector>    // std::vector
 
 #include "lib/args.hpp"               // bind_args, extract_str, extract_double, conversion_error
-#include "lib/compatibility.hpp"      // classify_compat_arg
+#include "lib/compatibility.hpp"      // classify_compat_arg, compatible_units_of
 #include "lib/entry.hpp"              // locked
 #include "lib/errors_py.hpp"          // raise
 #include "lib/objects.hpp"            // PyQuantity, SharedBorrow, make_quantity_with_cache
@@ -135,11 +135,7 @@ PyObject* quantity_compatible_units(PyObject* self, PyObject* const* args, Py_ss
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
   Result<std::vector<std::string>> names =
-      locked(q->registry, [&](UnitRegistry& reg) -> Result<std::vector<std::string>> {
-        Result<UnitsContainer> dims = reg.get_dimensionality(q->units);
-        if (!dims) return dims.take_error();
-        return reg.compatible_units(*dims);
-      });
+      locked(q->registry, [&](UnitRegistry& reg) { return compatible_units_of(reg, q->units); });
   if (!names) return raise(names.error());
   return str_list(*names);
 }

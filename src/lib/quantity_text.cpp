@@ -12,7 +12,7 @@
 #include "lib/args.hpp"               // bind_args, extract_*, conversion_error
 #include "lib/entry.hpp"              // locked
 #include "lib/errors_py.hpp"          // raise, dimensionality_error
-#include "lib/objects.hpp"            // PyQuantity, make_*, borrows, fresh_registry
+#include "lib/objects.hpp"            // PyQuantity, make_*, borrows
 #include "lib/py_values.hpp"          // str_of, unit_items
 #include "number_text.hpp"            // plain_decimal, fixed_nine
 #include "quantity/quantity_ops.hpp"  // plain_number, round_magnitude, hash_quantity
@@ -212,9 +212,7 @@ PyObject* quantity_from_tuple(PyObject* /*self*/, PyObject* const* args, Py_ssiz
   // when the quantity is used.
   UnitsContainer units;
   if (!extract_unit_items(PyTuple_GET_ITEM(tup, 1), units)) return nullptr;
-  std::optional<RegistryHandle> handle = fresh_registry();
-  if (!handle) return nullptr;
-  return make_quantity(magnitude, std::move(units), *handle);
+  return make_quantity(magnitude, std::move(units), RegistryHandle::fresh());
 }
 
 PyObject* quantity_reduce(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

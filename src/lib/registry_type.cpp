@@ -18,6 +18,7 @@
 #include "lib/quantity.hpp"              // rebind_quantity
 #include "number_text.hpp"               // parse_decimal
 #include "parser.hpp"                    // parse_definitions
+#include "quantity/compatibility.hpp"    // compatible_units_of
 #include "quantity/quantity_string.hpp"  // parse_quantity_string
 #include "text_util.hpp"                 // trim
 
@@ -117,12 +118,6 @@ Result<UnitsContainer> units_copy(UnitRegistry&, const UnitsContainer& units) { 
 
 Result<UnitsContainer> dimensionality(UnitRegistry& reg, const UnitsContainer& units) {
   return reg.get_dimensionality(units);
-}
-
-Result<std::vector<std::string>> compatible_names(UnitRegistry& reg, const UnitsContainer& units) {
-  Result<UnitsContainer> dims = reg.get_dimensionality(units);
-  if (!dims) return dims.take_error();
-  return reg.compatible_units(*dims);
 }
 
 Result<std::pair<double, UnitsContainer>> root_units(UnitRegistry& reg,
@@ -509,7 +504,7 @@ PyMethodDef registry_methods[] = {
     fastcall_method<registry_apply_definitions<kDefineSig, true>>("define", registry_define__doc__),
     fastcall_method<registry_apply_definitions<kLoadDefinitionsSig, false>>(
         "load_definitions", registry_load_definitions__doc__),
-    fastcall_method<text_method<kCompatibleUnitsSig, parsed<compatible_names>, names_result>>(
+    fastcall_method<text_method<kCompatibleUnitsSig, parsed<compatible_units_of>, names_result>>(
         "get_compatible_units", registry_get_compatible_units__doc__),
     fastcall_method<two_units_method<kConversionFactorSig, conversion_factor, PyFloat_FromDouble>>(
         "_get_conversion_factor", registry_get_conversion_factor__doc__),

@@ -8,7 +8,7 @@
 #include <vector>    // std::vector
 
 #include "lib/args.hpp"           // bind_args, extract_str, argument_error
-#include "lib/compatibility.hpp"  // classify_compat_arg, units_compatible
+#include "lib/compatibility.hpp"  // classify_compat_arg, units_compatible, compatible_units_of
 #include "lib/entry.hpp"          // entry, fastcall_method, locked
 #include "lib/errors_py.hpp"      // raise
 #include "lib/objects.hpp"        // PyUnit, make_unit, make_quantity, extract_quantity
@@ -218,11 +218,7 @@ PyObject* unit_compatible_units(PyObject* self, PyObject* const* args, Py_ssize_
   if (!bind_no_args(kCompatibleUnitsSig, args, nargs, kwnames)) return nullptr;
   PyUnit* u = as_unit(self);
   const Result<std::vector<std::string>> names =
-      locked(u->registry, [&](UnitRegistry& reg) -> Result<std::vector<std::string>> {
-        Result<UnitsContainer> dims = reg.get_dimensionality(u->units);
-        if (!dims) return dims.take_error();
-        return reg.compatible_units(*dims);
-      });
+      locked(u->registry, [&](UnitRegistry& reg) { return compatible_units_of(reg, u->units); });
   if (!names) return raise(names.error());
   return str_list(*names);
 }

@@ -28,4 +28,11 @@ Result<bool> units_compatible(UnitRegistry& reg, const UnitsContainer& units,
   return false;
 }
 
+Result<std::vector<std::string>> compatible_units_of(UnitRegistry& reg,
+                                                     const UnitsContainer& units) {
+  Result<UnitsContainer> dims = reg.get_dimensionality(units);
+  if (!dims) return dims.take_error();
+  return reg.compatible_units(*dims);
+}
+
 }  // namespace qudim

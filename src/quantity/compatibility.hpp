@@ -2,7 +2,9 @@
 // expression or a plain value.
 #pragma once
 
+#include <string>       // std::string
 #include <string_view>  // std::string_view
+#include <vector>       // std::vector
 
 #include "errors.hpp"             // Result
 #include "registry/registry.hpp"  // UnitRegistry
@@ -27,5 +29,9 @@ struct CompatArg {
 /// Failures of either lookup are returned.
 Result<bool> units_compatible(UnitRegistry& reg, const UnitsContainer& units,
                               const CompatArg& other);
+
+/// The names of the registry's units whose dimensionality equals that of units.
+Result<std::vector<std::string>> compatible_units_of(UnitRegistry& reg,
+                                                     const UnitsContainer& units);
 
 }  // namespace qudim
