@@ -71,8 +71,8 @@ dev-test: venv
 
 # The core tests and the whole pytest suite against ASan + UBSan builds in
 # build/sanitize-core and build/sanitize. The interpreter's own allocations
-# outlive it, so leaks are checked on the core tests only (and by
-# tests/python/test_leaks.py).
+# outlive it, so leaks are checked on the core tests only (the Python suite
+# checks argument reference counts).
 SAN_ENV := ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	PYTHONMALLOC=malloc LD_PRELOAD=$(shell g++ -print-file-name=libasan.so)
 sanitize-core:
