@@ -14,6 +14,7 @@ TEST(Trim, UnicodeSpaceBothEnds) {
       {"   ", ""},
       {" \t\r\n m \n", "m"},
       {"\u00A0km\u2003a b\u2029", "km\u2003a b"},
+      {"\u2000m\u200A", "m"},  // both ends of the U+2000 block
       {"\u00B5s", "\u00B5s"},  // µ is not white space
       {"x\xC2", "x\xC2"},      // truncated sequence kept, no crash
       {"\xA0 y", "\xA0 y"},    // stray continuation byte is not space
