@@ -164,19 +164,13 @@ TEST(Hash, FloatsAndAddressesAsTheInterpreterHashesThem) {
     double x;
     std::int64_t want;
   };
+  // clang-format off
   const Row rows[] = {
-      {1.0, 1},
-      {0.5, 1152921504606846976},
-      {-1.0, -2},
-      {-2.5, -1152921504606846978},
-      {0.1, 230584300921369408},
-      {1e300, 1224995262755759164},
-      {1.5e-300, 1876877353711978326},
-      {2305843009213693952.0, 1},
-      {-0.0, 0},
-      {kInf, 314159},
-      {-kInf, -314159},
+      {1.0, 1}, {0.5, 1152921504606846976}, {-1.0, -2}, {-2.5, -1152921504606846978},
+      {0.1, 230584300921369408}, {1e300, 1224995262755759164}, {1.5e-300, 1876877353711978326},
+      {2305843009213693952.0, 1}, {-0.0, 0}, {kInf, 314159}, {-kInf, -314159},
   };
+  // clang-format on
   for (const Row& r : rows) EXPECT_EQ(hash_double(r.x), r.want) << r.x;
   EXPECT_EQ(hash_pointer(0x10), 1);
   EXPECT_EQ(hash_pointer(0xF), static_cast<std::int64_t>(0xF000000000000000u));
@@ -189,20 +183,14 @@ TEST(QuantityString, SplitsNumberFromUnits) {
     const char* magnitude;
     const char* units;
   };
+  // clang-format off
   const Row rows[] = {
-      {"3.5 km", "3.5", "km"},
-      {"km", "1", "km"},
-      {"", "1", ""},
-      {"  -2e3 m/s  ", "-2e3", "m/s"},
-      {"1e5.5 m", "1e5", ".5 m"},
-      {"- m", "-", "m"},
-      {"e", "1", "e"},
-      {"2e", "2e", ""},
-      {"1.2.3", "1.2", ".3"},
-      {"+-1", "+", "-1"},
-      {"1e+5e", "1e+5", "e"},
+      {"3.5 km", "3.5", "km"}, {"km", "1", "km"}, {"", "1", ""}, {"  -2e3 m/s  ", "-2e3", "m/s"},
+      {"1e5.5 m", "1e5", ".5 m"}, {"- m", "-", "m"}, {"e", "1", "e"}, {"2e", "2e", ""},
+      {"1.2.3", "1.2", ".3"}, {"+-1", "+", "-1"}, {"1e+5e", "1e+5", "e"},
       {"\u00a05\u3000m\u2003", "5", "m"},
   };
+  // clang-format on
   for (const Row& r : rows) {
     const QuantityText t = parse_quantity_string(r.text);
     EXPECT_EQ(t.magnitude, r.magnitude) << r.text;

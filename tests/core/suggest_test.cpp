@@ -22,28 +22,23 @@ TEST(CloseSpellings, BuiltinMisses) {
     const char* name;
     Hints hints;
   } cases[] = {
+      // clang-format off
       {"Meter", {"meter"}},  // a case slip alone: no one-letter neighbours after it
       {"KM", {"km", "kM"}},  // prefix and unit in the wrong case; lower case first
-      {"mins", {"min"}},  // a symbol has no registered plural
-      {"hrs.", {"hrs"}},
-      {"cm3", {"cm**3"}},
+      {"mins", {"min"}},     // a symbol has no registered plural
       {"kmh", {"kph", "km/h"}},  // one edit, and a length run into a time
-      {"m_per_s", {"m/s"}},
       {"kNm", {"kn", "kN*m"}},   // a product only behind closer guesses
-      {"\u2103", {"\u00B0C"}},   // ℃
       {"\u00BAc", {"\u00B0C"}},  // masculine ordinal for the degree sign, and case
-      {"m\u00B2", {"m**2"}},
-      {"m\u00B7s", {"m*s"}},
-      {"kilometr", {"kilometer"}},    // a prefix before a near miss
-      {"Kilometr", {"kilometer"}},    // a capital at the start is a light slip
+      {"kilometr", {"kilometer"}}, {"Kilometr", {"kilometer"}},  // a capital start is a light slip
       {"milimeter", {"millimeter"}},  // a typing error inside a prefix
       {"megawat", {"megawatt"}},      // not mega + at
       {"nope", {}},                   // not nOe: prefix, typing error and case together
-      {"celcius", {"celsius"}},
-      {"fot", {"ft"}},  // one hint per unit: not foot as well
-      {"qwertyuiop", {}},
-      {"zz", {}},  // too short for typing errors
+      {"fot", {"ft"}},                // one hint per unit: not foot as well
+      {"zz", {}},                     // too short for typing errors
+      {"hrs.", {"hrs"}}, {"cm3", {"cm**3"}}, {"m_per_s", {"m/s"}}, {"\u2103", {"\u00B0C"}},
+      {"m\u00B2", {"m**2"}}, {"m\u00B7s", {"m*s"}}, {"celcius", {"celsius"}}, {"qwertyuiop", {}},
       {"", {}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     const Hints hints = close_spellings(r, c.name);
