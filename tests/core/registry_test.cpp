@@ -55,28 +55,24 @@ TEST(Resolution, Spellings) {
       {"meter", "meter", 1, "meter", "[length]"}, {"metres", "meter", 1, "meter", "[length]"},
       {"my_meters", "meter", 1, "meter", "[length]"}, {"m", "meter", 1, "meter", "[length]"},
       {"ms", "<none>", 1e-3, "second", "[time]"},  // a symbol gets no plural
-      {"km", "<none>", 1000, "meter", "[length]"},
+      {"km", "<none>", 1000, "meter", "[length]"}, {"hrs", "hour", 3600, "second", "[time]"},
       {"kilometers", "<none>", 1000, "meter", "[length]"},
       {"dam", "<none>", 10, "meter", "[length]"},  // deca + m, not deci + am
       {"dyd", "<none>", 0.09144, "meter", "[length]"},
       {"day", "day", 86400, "second", "[time]"},  // never d + ay
-      {"hrs", "hour", 3600, "second", "[time]"},
       {"hs", "<none>", 100, "second", "[time]"},  // hecto + s: "hr" has no plural "hs"
-      {"µs", "<none>", 1e-6, "second", "[time]"},
+      {"µs", "<none>", 1e-6, "second", "[time]"}, {"kg", "<none>", 1000, "gram", "[mass]"},
       {"Kibit", "<none>", 1024, "dimensionless", "dimensionless"},
-      {"kg", "<none>", 1000, "gram", "[mass]"},
       {"k", "boltzmann_constant", 1.380649e-20, "gram * meter ** 2 / kelvin * second ** 2",
        "[length] ** 2 * [mass] / [temperature] * [time] ** 2"},
       {"°C", "degree_Celsius", 1, "kelvin", "[temperature]"},
       {"bps", "point", 0.0254 / 72, "meter", "[length]"},  // point registers after baud
       {"Bd", "baud", 1, "1 / second", "1 / [time]"},
-      {"_", "<none>", 0, "", ""},              // the placeholder of an alias line
-      {"nonsense_word", "<none>", 0, "", ""},  // system blocks define nothing
-      {"ghost", "<none>", 0, "", ""},          // never resolvable
-      {"da", "<none>", 0, "", ""},   // a prefix without rest
-      {"kkm", "<none>", 0, "", ""},  // one prefix only
-      {"", "<none>", 0, "", ""},
-      {"Meter", "<none>", 0, "", ""},  // case matters
+      // an alias line's placeholder, a name only a system block defines, a unit that never
+      // resolves, a prefix without rest, two prefixes, a wrong case
+      {"_", "<none>", 0, "", ""}, {"nonsense_word", "<none>", 0, "", ""},
+      {"ghost", "<none>", 0, "", ""}, {"da", "<none>", 0, "", ""}, {"kkm", "<none>", 0, "", ""},
+      {"", "<none>", 0, "", ""}, {"Meter", "<none>", 0, "", ""},
   };
   // clang-format on
   for (const auto& c : cases) {

