@@ -305,6 +305,8 @@ def _demo(ureg: UnitRegistry) -> None:
             ureg.convert(1.0, src, dst)
         except ValueError as e:
             print(f"  {type(e).__name__}: {e}")
+            for note in getattr(e, "__notes__", ()):
+                print(f"    {note}")
 
 
 def _run(ureg: UnitRegistry, args: argparse.Namespace, parser: argparse.ArgumentParser) -> None:
