@@ -152,19 +152,6 @@ TEST(PrefixStrip, ManyPrefixesInterleavedWithUnits) {
   EXPECT_EQ(strip(r, "pf12xkm"), "<none>");
 }
 
-TEST(Store, LaterRegistrationWinsASharedSpelling) {
-  UnitRegistry r = world();
-  UnitEntry foo;
-  foo.name = "foo";
-  foo.symbol = "m";
-  foo.aliases = {"yd"};
-  foo.factor = 5.0;
-  r.register_unit(std::move(foo));
-  const std::pair<const char*, const char*> cases[] = {
-      {"m", "foo"}, {"yd", "foo"}, {"yds", "foo"}, {"meters", "meter"}, {"yard", "yard"}};
-  for (const auto& [spelling, canonical] : cases) EXPECT_EQ(canonical_of(r, spelling), canonical);
-}
-
 TEST(Store, RedefinitionAndDefinitionKinds) {
   UnitRegistry r = world();
   ASSERT_TRUE(
