@@ -122,6 +122,7 @@ def test_conversions(ureg, Q_, value, units, method, args, magnitude, items):
         (lambda q: q.to_compact(unit="m"), DimensionalityError, None),
         (lambda q: q.ito_preferred("meter"), TypeError, "argument 'preferred_units': Can't extract `str` to `Vec`"),
         (lambda q: q.to_preferred(["meter", 3]), TypeError, None),
+        (lambda q: q.ito_preferred(["s", "\ud800"]), UnicodeEncodeError, None),
         (lambda q: q.ito_preferred(5), TypeError,
          "argument 'preferred_units': 'int' object cannot be converted to 'Sequence'"),
     ],
