@@ -66,4 +66,30 @@ bool extract_optional_str(PyObject* obj, const char* name, std::optional<std::st
 /// A double through the float protocol (float, int, __float__, __index__).
 bool extract_double(PyObject* obj, const char* name, double& out);
 
+/// The float protocol with exact floats and ints taken directly, so ordinary
+/// operands never allocate a temporary float. False with the conversion's
+/// own error set (OverflowError, TypeError, ...).
+inline bool number_value(PyObject* o, double& x) {
+  if (PyFloat_CheckExact(o)) {
+    x = PyFloat_AS_DOUBLE(o);
+    return true;
+  }
+  x = PyLong_CheckExact(o) ? PyLong_AsDouble(o) : PyFloat_AsDouble(o);
+  return !(x == -1.0 && PyErr_Occurred());
+}
+
+/// After a failed operand conversion: clears an ordinary Exception, so the
+/// operator can answer with its own TypeError, False or NotImplemented, and
+/// returns true (also when nothing is pending). KeyboardInterrupt,
+/// SystemExit and MemoryError are no answer about the operand: they stay
+/// pending and the result is false.
+inline bool forgive_conversion_error() {
+  if (!PyErr_Occurred()) return true;
+  if (!PyErr_ExceptionMatches(PyExc_Exception) || PyErr_ExceptionMatches(PyExc_MemoryError)) {
+    return false;
+  }
+  PyErr_Clear();
+  return true;
+}
+
 }  // namespace qudim::py

@@ -12,18 +12,6 @@
 
 namespace qudim::py {
 
-/// The float protocol with exact floats and ints taken directly, so ordinary
-/// operands never allocate a temporary float. False with the conversion's
-/// own error set (OverflowError, TypeError, ...).
-inline bool number_value(PyObject* o, double& x) {
-  if (PyFloat_CheckExact(o)) {
-    x = PyFloat_AS_DOUBLE(o);
-    return true;
-  }
-  x = PyLong_CheckExact(o) ? PyLong_AsDouble(o) : PyFloat_AsDouble(o);
-  return !(x == -1.0 && PyErr_Occurred());
-}
-
 /// Owns one reference (or nullptr) until the end of a scope, unless released.
 class Held {
  public:
@@ -37,20 +25,6 @@ class Held {
  private:
   PyObject* o_;
 };
-
-/// After a failed operand conversion: clears an ordinary Exception, so the
-/// operator can answer with its own TypeError, False or NotImplemented, and
-/// returns true (also when nothing is pending). KeyboardInterrupt,
-/// SystemExit and MemoryError are no answer about the operand: they stay
-/// pending and the result is false.
-inline bool forgive_conversion_error() {
-  if (!PyErr_Occurred()) return true;
-  if (!PyErr_ExceptionMatches(PyExc_Exception) || PyErr_ExceptionMatches(PyExc_MemoryError)) {
-    return false;
-  }
-  PyErr_Clear();
-  return true;
-}
 
 // quantity.cpp: construction, basic properties, truth value.
 PyObject* quantity_new(PyTypeObject* type, PyObject* args, PyObject* kwargs);

@@ -8,6 +8,7 @@
 #include <cstdint>  // UINT32_MAX
 #include <utility>  // std::move
 
+#include "lib/args.hpp"               // number_value, forgive_conversion_error
 #include "lib/entry.hpp"              // locked
 #include "lib/errors_py.hpp"          // raise, dimensionality_error
 #include "lib/objects.hpp"            // PyQuantity, make_quantity, SharedBorrow

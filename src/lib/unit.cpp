@@ -7,7 +7,7 @@
 #include <string>    // std::string
 #include <vector>    // std::vector
 
-#include "lib/args.hpp"           // bind_args, extract_str, argument_error
+#include "lib/args.hpp"           // bind_args, extract_str, number_value, ...
 #include "lib/compatibility.hpp"  // classify_compat_arg, units_compatible, compatible_units_of
 #include "lib/entry.hpp"          // entry, fastcall_method, locked
 #include "lib/errors_py.hpp"      // raise
@@ -31,20 +31,15 @@ Result<UnitsContainer> dimensionality_of(PyObject* self) {
   return locked(u->registry, [&](UnitRegistry& reg) { return reg.get_dimensionality(u->units); });
 }
 
-/// Converts a number operand through the float protocol. Any ordinary
-/// failure (no conversion, a dimensioned Quantity's refusal, an overflow) is
-/// cleared so the caller can answer with its own error or NotImplemented.
+/// A number operand through the float protocol. An ordinary failure (no
+/// conversion, a dimensioned Quantity's refusal, an overflow) is cleared so
+/// the caller can answer with its own error or NotImplemented; interrupts
+/// and MemoryError stay pending.
 std::optional<double> number_operand(PyObject* obj) {
-  const double x = PyFloat_AsDouble(obj);
-  if (x == -1.0 && PyErr_Occurred()) {
-    // Interrupts and memory exhaustion stay pending: they are not answers
-    // about the operand's type.
-    const bool keep =
-        !PyErr_ExceptionMatches(PyExc_Exception) || PyErr_ExceptionMatches(PyExc_MemoryError);
-    if (!keep) PyErr_Clear();
-    return std::nullopt;
-  }
-  return x;
+  double x;
+  if (number_value(obj, x)) return x;
+  forgive_conversion_error();
+  return std::nullopt;
 }
 
 // ---- construction, text, hash ----
