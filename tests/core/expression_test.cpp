@@ -133,7 +133,6 @@ TEST(RelationEval, Results) {
 
 TEST(UnitExpression, Parses) {
   UnitRegistry r = world();
-  const std::string open(100000, '('), close(100000, ')');
   // clang-format off
   const struct {
     std::string text;
@@ -150,8 +149,7 @@ TEST(UnitExpression, Parses) {
       {"m ** 2 ** 3", {{"meter", 2}}}, {"m - s", {{"meter", 1}, {"second", 1}}},
       {"s / (m/s) ** 2", {{"second", 3}, {"meter", -2}}}, {"µs us", {{"µs", 1}, {"us", 1}}},
       {"km ** 2 / km ** 2", {}}, {"metres * hrs", {{"meter", 1}, {"hour", 1}}},
-      {"°C", {{"degree_Celsius", 1}}}, {open + "m" + close, {{"meter", 1}}},
-      {"s / " + open + "m) ** 2" + std::string(99999, ')'), {{"second", 1}, {"meter", -2}}},
+      {"°C", {{"degree_Celsius", 1}}},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -274,36 +272,6 @@ TEST(Conversion, ValuesAndFactors) {
     ASSERT_TRUE(got.ok()) << c.src << " -> " << c.dst << ": " << got.error().message();
     EXPECT_NEAR(*got, c.expected, 1e-9) << c.src << " -> " << c.dst;
     EXPECT_NEAR(r.get_conversion_factor(src, dst).value(), c.factor, c.factor * 1e-12) << c.src;
-  }
-}
-
-TEST(Conversion, Errors) {
-  UnitRegistry r = world();
-  // clang-format off
-  const struct {
-    Pairs src;
-    const char* dst;
-    const char* message;
-  } cases[] = {
-      {{{"meter", 1}, {"second", -1}}, "kg",
-       "Cannot convert from 'meter / second' ([length] / [time]) to 'kg' ([mass])"},
-      {{}, "meter", "Cannot convert from 'dimensionless' (dimensionless) to 'meter' ([length])"},
-      {{{"degree_Celsius", 1}}, "meter",
-       "Cannot convert from 'degree_Celsius' ([temperature]) to 'meter' ([length])"},
-      {{{"first", 1}}, "second_x", "'first' is not defined in the unit registry"},
-      {{{"degC", 1}}, "nope", "'nope' is not defined in the unit registry"},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    const UnitsContainer src = make(c.src), dst = UnitsContainer::single(c.dst, 1);
-    const ErrorKind kind =
-        c.message[0] == 'C' ? ErrorKind::Dimensionality : ErrorKind::UndefinedUnit;
-    for (const Status& failed : {Status(r.convert(1.0, src, dst).take_error()),
-                                 Status(r.get_conversion_factor(src, dst).take_error())}) {
-      ASSERT_FALSE(failed.ok());
-      EXPECT_EQ(failed.error().kind(), kind) << c.message;
-      EXPECT_EQ(failed.error().message(), c.message);
-    }
   }
 }
 

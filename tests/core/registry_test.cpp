@@ -138,20 +138,6 @@ TEST(PrefixStrip, LongestThenShorterSpellings) {
   EXPECT_EQ(r.get_unit_factor("km").value(), 9.0);  // the memo was cleared
 }
 
-TEST(PrefixStrip, ManyPrefixesInterleavedWithUnits) {
-  UnitRegistry r = UnitRegistry::new_registry();
-  std::string text;
-  for (int i = 0; i < 3000; ++i) {
-    const std::string n = std::to_string(i);
-    text += "pf" + n + "x- = " + std::to_string(i + 2) + "\nlu" + n + " = pf" + n + "xm\n";
-  }
-  ASSERT_TRUE(r.apply_definitions(parse_definitions(text), false).ok());
-  for (int i : {0, 1, 999, 2999}) {
-    EXPECT_EQ(r.get_unit_factor(numbered("lu", i)).value(), i + 2.0) << i;
-  }
-  EXPECT_EQ(strip(r, "pf12xkm"), "<none>");
-}
-
 TEST(Store, RedefinitionAndDefinitionKinds) {
   UnitRegistry r = world();
   ASSERT_TRUE(

@@ -1,5 +1,7 @@
-"""The module, its exception classes, argument messages and the UnitRegistry class."""
+"""The module, its exception classes, argument messages, the UnitRegistry class and
+the notes of unknown-unit errors."""
 
+import gc
 import importlib
 import sys
 
@@ -167,3 +169,59 @@ def test_listings(ureg):
     assert "zzz_late" not in list(it) and "zzz_late" in list(ureg)
     for item, present in [("km", True), ("meters", True), ("m", True), ("nope", False), ("", False), ("kkm", False)]:
         assert (item in ureg) is present
+
+
+@pytest.mark.parametrize(
+    "call, name, note",
+    [
+        (lambda r: Quantity(1, "Meter"), "Meter", "Did you mean 'meter'?"),
+        (lambda r: r.parse_units("kmh"), "kmh", "Did you mean 'kph' or 'km/h'?"),
+        (lambda r: r.convert(1, "mins", "s"), "mins", "Did you mean 'min'?"),
+        (lambda r: r.parse_expression("20 \u2103"), "\u2103", "Did you mean '\u00b0C'?"),
+        (lambda r: r.get_name("qwertyuiop"), "qwertyuiop", None),
+        (lambda r: r.meterz, "meterz", "Did you mean 'meter'?"),
+    ],
+)
+def test_an_unknown_units_close_spellings_come_as_a_note(ureg, call, name, note):
+    with pytest.raises((UndefinedUnitError, AttributeError)) as info:  # an attribute's error stays one
+        call(ureg)
+    message = f"'{name}' is not defined in the unit registry"
+    assert info.value.args == (message,) and str(info.value) == message
+    assert getattr(info.value, "__notes__", None) == (None if note is None else [note])
+
+
+def test_registry_cycle_through_init_kwargs_is_collected():
+    finalized = []
+
+    class Witness:
+        def __del__(self):
+            finalized.append(True)
+
+    r = UnitRegistry(k=0)
+    r._init_kwargs["self"] = r
+    r._init_kwargs["witness"] = Witness()
+    del r
+    gc.collect()
+    assert finalized == [True]
+
+
+@pytest.mark.parametrize("keyword", ["a\x00b", "x\ud800y", "unit\x00"])
+@pytest.mark.parametrize(
+    "call, display",
+    [
+        (lambda kw: UnitRegistry().convert(1, "m", "km", **kw), "UnitRegistry.convert()"),
+        (lambda kw: UnitRegistry().get_name("m", **kw), "UnitRegistry.get_name()"),
+        (lambda kw: Unit("m", **kw), "Unit.__new__()"),
+    ],
+)
+def test_unexpected_keyword_is_named_whole(call, display, keyword):
+    with pytest.raises(TypeError) as info:
+        call({keyword: 1})
+    assert str(info.value) == f"{display} got an unexpected keyword argument '{keyword}'"
+
+
+def test_dir_ends_with_the_unit_names_an_attribute_reaches(ureg):
+    ureg.define("_hidden = 2 * meter")
+    names = ureg.__dir__()
+    units = sorted(n for n in ureg if not n.startswith("_"))
+    assert names[-len(units) :] == units and "define" in names and "_hidden" not in names
