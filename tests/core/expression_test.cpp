@@ -61,7 +61,6 @@ TEST(Tokenizer, Tokens) {
       {")-2", ") * #2"}, {"(-2)", "( #-2 )"}, {"m*-2", "'m' * #-2"}, {"-3 * m", "#-3 * 'm'"},
       {"- 3 * m", "#3 * 'm'"}, {"-m", "'m'"}, {"2m", "#2 'm'"}, {"1em", "'m'"}, {"1.2.3 m", "'m'"},
       {". m", "'m'"}, {"5. .5 1e-3 2.5E+10", "#5 #0.5 #0.001 #2.5e+10"}, {"1e+", ""},
-      {"1e999", "#inf"}, {"-1e999", "#-inf"}, {"1e-999", "#0"}, {"-1e-999", "#-0"},
       {"12345e-328", "#0"}, {"5e-324", "#5e-324"},
       {"0.0001e312", "#1e+308"}, {"100e307", "#inf"}, {"0.00e999", "#0"},
       {"m ** 2 ** 3", "'m' ^ #2 ^ #3"}, {"m***2", "'m' ^ * #2"}, {"kg-m", "'kg-m'"},
@@ -228,17 +227,6 @@ TEST(RootUnits, FactorsRootsAndDimensionality) {
     EXPECT_EQ(pairs_of(got->second), c.roots);
     EXPECT_EQ(pairs_of(r.get_dimensionality(make(c.units)).value()), c.dims);
   }
-  // Failures name the first failing key in order and are retried later.
-  const UnitsContainer units = make({{"meter", 1}, {"smoot", 1}, {"nope", 1}});
-  EXPECT_EQ(r.get_dimensionality(units).error().text1(), "smoot");
-  ASSERT_FALSE(r.ensure_unit_info_cached("smoot").ok());
-  ASSERT_FALSE(r.get_unit_factor("smoot").ok());
-  ASSERT_TRUE(
-      r.apply_definitions(parse_definitions("smoot = 1.7018 * meter\nnope = s"), true).ok());
-  Result<std::pair<double, UnitsContainer>> again = r.get_root_units(units);
-  ASSERT_TRUE(again.ok());
-  EXPECT_DOUBLE_EQ(again->first, 1.7018);
-  EXPECT_EQ(pairs_of(again->second), (Pairs{{"meter", 2}, {"second", 1}}));
 }
 
 TEST(Conversion, ValuesAndFactors) {

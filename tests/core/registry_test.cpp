@@ -92,21 +92,16 @@ TEST(Resolution, Spellings) {
   }
 }
 
-TEST(Resolution, NamesAndSplits) {
+TEST(Resolution, PrefixAndUnitSplits) {
   const UnitRegistry r = world();
-  const std::pair<const char*, const char*> display[] = {
-      {"meter", "m"}, {"degree_Celsius", "°C"}, {"km", "km"}, {"meters", "meters"}, {"bit", "bit"}};
-  for (const auto& [name, shown] : display) EXPECT_EQ(r.get_display_name(name), shown) << name;
   using Split = std::vector<std::array<std::string, 3>>;
+  // clang-format off
   const std::pair<const char*, Split> splits[] = {
-      {"meters", {{"", "meter", ""}}},
-      {"m", {{"", "meter", ""}}},
-      {"kmeter", {{"kilo", "meter", ""}}},
-      {"dahour", {{"deca", "hour", ""}}},
-      {"damhour", {}},
+      {"meters", {{"", "meter", ""}}}, {"m", {{"", "meter", ""}}}, {"kmeter", {{"kilo", "meter", ""}}},
+      {"dahour", {{"deca", "hour", ""}}}, {"damhour", {}}, {"", {}},
       {"kilometers", {{"kilom", "meter", ""}}},  // the tail is cut at the canonical length
-      {"km", {}},                                // the canonical name is longer than the text
-      {"", {}}};
+      {"km", {}}};                               // the canonical name is longer than the text
+  // clang-format on
   for (const auto& [name, split] : splits) EXPECT_EQ(r.parse_prefix_and_unit(name), split) << name;
 }
 
@@ -170,10 +165,6 @@ TEST(Store, FailedDefinitionsStopOrSkip) {
   EXPECT_EQ(strict.lookup_spelling("bb"), nullptr);
   EXPECT_EQ(strict.find_unit("cc"), nullptr);
   EXPECT_EQ(strict.unit_names().size(), before + 1);
-  UnitRegistry lenient = world();
-  EXPECT_TRUE(lenient.apply_definitions(parse_definitions("bb = nope\ncc = meter\n"), false).ok());
-  EXPECT_EQ(lenient.find_unit("bb"), nullptr);
-  EXPECT_NE(lenient.find_unit("cc"), nullptr);
 }
 
 TEST(Store, DefinitionsClearTheMemos) {
@@ -181,7 +172,6 @@ TEST(Store, DefinitionsClearTheMemos) {
   ASSERT_EQ(r.get_unit_factor("yd").value(), 0.9144);
   ASSERT_EQ(r.parse_unit_expr("pt")->to_string(), "point");
   ASSERT_EQ(r.get_unit_factor("kyd").value(), 914.4);
-  ASSERT_EQ(r.get_unit_factor("km").value(), 1000.0);
   EXPECT_GT(RegistryTesting::parse_memo_size(r), 0u);
   EXPECT_GT(RegistryTesting::unit_info_memo_size(r), 0u);
   ASSERT_TRUE(define(r, "yard = 2 * meter\nspot = meter = pt").ok());
@@ -190,8 +180,6 @@ TEST(Store, DefinitionsClearTheMemos) {
   EXPECT_EQ(r.get_unit_factor("yd").value(), 2.0);
   EXPECT_EQ(r.get_unit_factor("kyd").value(), 2000.0);
   EXPECT_EQ(r.parse_unit_expr("pt")->to_string(), "spot");
-  ASSERT_TRUE(define(r, "kilo- = 10").ok());
-  EXPECT_EQ(r.get_unit_factor("km").value(), 10.0);
 }
 
 TEST(Store, ListingsShadowBuiltInEntries) {

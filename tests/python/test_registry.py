@@ -12,18 +12,12 @@ from qudimrs import DimensionalityError, Quantity, UndefinedUnitError, Unit, Uni
 
 
 def test_module_attributes_and_exception_classes():
-    names = [n for n in vars(_core) if not n.startswith("__")]
-    assert names == [
-        "UnitRegistry", "Quantity", "Unit", "QudimError", "DimensionalityError",
-        "UndefinedUnitError", "OffsetUnitCalculusError", "DefinitionSyntaxError",
-        "RedefinitionError",
-    ]
     base = _core.QudimError
     assert (base.__name__, base.__module__, base.__bases__) == ("QudimError_Py", "_core", (ValueError,))
-    for name in names[4:]:
+    for name in ("DimensionalityError", "UndefinedUnitError", "OffsetUnitCalculusError", "DefinitionSyntaxError",
+                 "RedefinitionError"):
         cls = getattr(_core, name)
-        assert (cls.__name__, cls.__module__, cls.__bases__) == (name, "_core", (base,))
-        assert getattr(qudimrs, name) is cls
+        assert (cls.__name__, cls.__module__, cls.__bases__) == (name, "_core", (base,)) and getattr(qudimrs, name) is cls
     for cls in (_core.UnitRegistry, _core.Quantity, _core.Unit):
         with pytest.raises(TypeError):
             type("Sub", (cls,), {})
@@ -68,13 +62,6 @@ def test_argument_messages(ureg, call, exc, message):
     assert ureg.convert(value=1, dst="m", src="km") == 1000.0
 
 
-def test_constructor_keywords_and_stubs():
-    assert UnitRegistry()._init_kwargs is None
-    r = UnitRegistry(foo=1)
-    assert r._init_kwargs == {"foo": 1}
-    assert r.default_format == "D" and r.auto_reduce_dimensions is False
-
-
 @pytest.mark.parametrize(
     "call, magnitude, units",
     [
@@ -115,8 +102,6 @@ def test_quantity_makers_rebind_a_quantity_of_another_registry(ureg):
     assert moved._units_dict() == [("smoot", 1.0)]
     with pytest.raises(UndefinedUnitError):
         moved.to("m")  # bound to ureg now, which does not know smoot
-    for make in (ureg.Unit, ureg.parse_units):
-        assert make("km/h")._units_dict() == [("km", 1.0), ("hour", -1.0)] and make("")._units_dict() == []
 
 
 def test_define_and_load_definitions(ureg):
@@ -137,7 +122,8 @@ def test_define_and_load_definitions(ureg):
         ("is_compatible_with", ("m/s", "km/h"), True), ("is_compatible_with", ("m", "s"), False),
         ("get_dimensionality", "m/s", "[length] / [time]"), ("_get_dimensionality", "N", "[length] * [mass] / [time] ** 2"),
         ("_format_units", "kg*m**2/K/s**2", "kg * m ** 2 / K / s ** 2"), ("get_name", "meters", "meter"),
-        ("get_symbol", "km", "meter(prefixed)"), ("parse_unit_name", "kilometer", [("kilo", "meter", "")]),
+        ("get_symbol", "km", "meter(prefixed)"), ("get_symbol", "metres", "m"), ("get_symbol", "bit", "bit"),
+        ("parse_unit_name", "kilometer", [("kilo", "meter", "")]),
         ("get_name", "nope", UndefinedUnitError), ("is_compatible_with", ("m", "nope"), UndefinedUnitError),
         ("_get_conversion_factor", ("m", "s"), DimensionalityError),
     ],
@@ -178,7 +164,7 @@ def test_listings(ureg):
         (lambda r: r.parse_units("kmh"), "kmh", "Did you mean 'kph' or 'km/h'?"),
         (lambda r: r.convert(1, "mins", "s"), "mins", "Did you mean 'min'?"),
         (lambda r: r.parse_expression("20 \u2103"), "\u2103", "Did you mean '\u00b0C'?"),
-        (lambda r: r.get_name("qwertyuiop"), "qwertyuiop", None),
+        (lambda r: r.get_name("qwertyuiop"), "qwertyuiop", None), (lambda r: r.parse_units("m\x00zz"), "m\x00zz", None),
         (lambda r: r.meterz, "meterz", "Did you mean 'meter'?"),
     ],
 )
@@ -190,14 +176,16 @@ def test_an_unknown_units_close_spellings_come_as_a_note(ureg, call, name, note)
     assert getattr(info.value, "__notes__", None) == (None if note is None else [note])
 
 
-def test_registry_cycle_through_init_kwargs_is_collected():
+def test_init_kwargs_are_kept_and_a_cycle_through_them_is_collected():
     finalized = []
 
     class Witness:
         def __del__(self):
             finalized.append(True)
 
+    assert UnitRegistry()._init_kwargs is None
     r = UnitRegistry(k=0)
+    assert r._init_kwargs == {"k": 0} and r.default_format == "D" and r.auto_reduce_dimensions is False
     r._init_kwargs["self"] = r
     r._init_kwargs["witness"] = Witness()
     del r
@@ -205,13 +193,12 @@ def test_registry_cycle_through_init_kwargs_is_collected():
     assert finalized == [True]
 
 
-@pytest.mark.parametrize("keyword", ["a\x00b", "x\ud800y", "unit\x00"])
 @pytest.mark.parametrize(
-    "call, display",
+    "call, display, keyword",
     [
-        (lambda kw: UnitRegistry().convert(1, "m", "km", **kw), "UnitRegistry.convert()"),
-        (lambda kw: UnitRegistry().get_name("m", **kw), "UnitRegistry.get_name()"),
-        (lambda kw: Unit("m", **kw), "Unit.__new__()"),
+        (lambda kw: UnitRegistry().convert(1, "m", "km", **kw), "UnitRegistry.convert()", "a\x00b"),
+        (lambda kw: UnitRegistry().get_name("m", **kw), "UnitRegistry.get_name()", "x\ud800y"),
+        (lambda kw: Unit("m", **kw), "Unit.__new__()", "unit\x00"),
     ],
 )
 def test_unexpected_keyword_is_named_whole(call, display, keyword):

@@ -9,12 +9,13 @@ import pickle
 import subprocess
 import sys
 import textwrap
+from fractions import Fraction
 
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
-from qudimrs import DimensionalityError, Quantity, UndefinedUnitError, Unit, UnitRegistry
+from qudimrs import DimensionalityError, Quantity, Unit, UnitRegistry
 
 CLEAN = (ValueError, TypeError, OverflowError, ZeroDivisionError, AttributeError)
 DEEP = 100_000
@@ -116,21 +117,11 @@ def test_callbacks_into_the_same_registry_never_deadlock():
     """) == "[2000.0, 2.0, 4.0, 4.0, 1.0, 4.0, 2.0, 2.0, 2.0, 52.0, -48.0, 0.0, False, 2.0, True]"
 
 
-class FloatLike:
-    def __float__(self):
-        return 2.0
-
-
-class IndexLike:
-    def __index__(self):
-        return 2
-
-
 def test_argument_reference_counts_are_unchanged():
     ureg = UnitRegistry()
     q, q2, u = ureg._scalar_quantity(2.0, "m"), ureg._scalar_quantity(3.0, "s"), ureg.Unit("km")
     text, bad, dst = "".join(["k", "m"]), "".join(["n", "o", "p", "e"]), "".join(["c", "m"])
-    value, flt, idx = 1.5 + 0.25, FloatLike(), IndexLike()
+    value, flt, idx = 1.5 + 0.25, Fraction(2), type("IndexLike", (), {"__index__": lambda self: 2})()
     texts, tup, line = ["".join(["m", "m"])], (2.0 + 1.0, [("".join(["meter"]), 1.0 + 1.0)]), "".join(["lk = 3 ", "m"])
     cases = [
         (lambda: ureg.convert(value=value, src=text, dst=dst), (value, text, dst)),
@@ -183,9 +174,6 @@ def test_extreme_exponents_nul_bytes_and_lone_surrogates(ureg, text):
     value = q ** float(text[3:] if text[:3] == "m**" else "nan")
     for fn in (str, hash, lambda x: x * x, lambda x: x + x, lambda x: x.to_compact(), lambda x: x.to_base_units()):
         outcome(fn, value)
-    with pytest.raises(UndefinedUnitError) as info:
-        ureg.parse_units("m\x00zz")
-    assert str(info.value) == "'m\x00zz' is not defined in the unit registry"
 
 
 # ---- random arguments (derandomised: the same draws every run) ----
