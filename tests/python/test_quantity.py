@@ -73,7 +73,6 @@ def test_properties_share_the_registry(ureg):
     assert bool(Quantity(-0.0, "m")) is False and bool(Quantity(math.nan, "m")) is True
 
 
-
 MPS = [("meter", 1.0), ("second", -1.0)]
 
 
@@ -156,7 +155,6 @@ def test_a_quantity_changing_in_place_is_borrowed_exclusively(Q_):
     q.ito_preferred(Seq(["minute"], lambda: seen or read()))
     assert seen == ["Already mutably borrowed"] * 3 + ["Already borrowed"]
     assert q.magnitude == 1.5 and q.to("s").magnitude == 90.0  # the borrow was released
-
 
 
 @pytest.mark.parametrize(
@@ -273,7 +271,6 @@ def test_every_unit_text_reads_back(exponent):
         assert pickle.loads(pickle.dumps(q)).unit_items() == q.unit_items() == Unit(text)._units_dict(), text
 
 
-
 @pytest.mark.parametrize(
     "x", [0.0, -0.0, 1.0, -1.0, 0.5, -2.5, 0.1, 1e300, 1.5e-300, 2.0**61, 2.0**64 + 2**12, math.inf, -math.inf]
 )
@@ -328,7 +325,6 @@ def test_float_and_int(Q_, value, units, as_float, as_int):
     else:
         with pytest.raises(as_int):
             int(q)
-
 
 
 @pytest.mark.parametrize(
@@ -396,6 +392,8 @@ def test_to_timedelta(Q_, value, units, expected):
 
 
 class HidesItsModule(type):
+    """A metaclass whose instances' type refuses to say its module."""
+
     def __getattribute__(cls, name):
         if name == "__module__":
             raise RuntimeError("no module here")
