@@ -101,6 +101,19 @@ int quantity_bool(PyObject* self) { return as_quantity(self)->magnitude != 0.0; 
 
 namespace {
 
+// The methods whose implementation another name shares have their own
+// signatures here, so that argument errors name the method called.
+const Signature kToBaseUnitsSig{"Quantity.to_base_units()", kNoParams, 0, 0};
+const Signature kToRootUnitsSig{"Quantity.to_root_units()", kNoParams, 0, 0};
+const Signature kToReducedUnitsSig{"Quantity.to_reduced_units()", kNoParams, 0, 0};
+const Signature kItoBaseUnitsSig{"Quantity.ito_base_units()", kNoParams, 0, 0};
+const Signature kItoRootUnitsSig{"Quantity.ito_root_units()", kNoParams, 0, 0};
+const Signature kItoReducedUnitsSig{"Quantity.ito_reduced_units()", kNoParams, 0, 0};
+const Signature kToUnprefixedSig{"Quantity.to_unprefixed()", kNoParams, 0, 0};
+const Signature kItoUnprefixedSig{"Quantity.ito_unprefixed()", kNoParams, 0, 0};
+const Signature kUnitsDictSig{"Quantity._units_dict()", kNoParams, 0, 0};
+const Signature kUnitItemsSig{"Quantity.unit_items()", kNoParams, 0, 0};
+
 PyDoc_STRVAR(to_doc, "to($self, units)\n--\n\n");
 PyDoc_STRVAR(ito_doc, "ito($self, units)\n--\n\n");
 PyDoc_STRVAR(m_as_doc, "m_as($self, units)\n--\n\n");
@@ -153,21 +166,27 @@ PyMethodDef quantity_methods[] = {
     fastcall_method<quantity_to>("to", to_doc),
     fastcall_method<quantity_ito>("ito", ito_doc),
     fastcall_method<quantity_m_as>("m_as", m_as_doc),
-    fastcall_method<quantity_to_base_units>("to_base_units", to_base_units_doc),
-    fastcall_method<quantity_to_base_units>("to_root_units", to_root_units_doc),
-    fastcall_method<quantity_to_base_units>("to_reduced_units", to_reduced_units_doc),
-    fastcall_method<quantity_ito_base_units>("ito_base_units", ito_base_units_doc),
-    fastcall_method<quantity_ito_base_units>("ito_root_units", ito_root_units_doc),
-    fastcall_method<quantity_ito_base_units>("ito_reduced_units", ito_reduced_units_doc),
-    fastcall_method<quantity_to_unprefixed>("to_unprefixed", to_unprefixed_doc),
-    fastcall_method<quantity_ito_unprefixed>("ito_unprefixed", ito_unprefixed_doc),
+    fastcall_method<quantity_convert<kToBaseUnitsSig, to_base>>("to_base_units", to_base_units_doc),
+    fastcall_method<quantity_convert<kToRootUnitsSig, to_base>>("to_root_units", to_root_units_doc),
+    fastcall_method<quantity_convert<kToReducedUnitsSig, to_base>>("to_reduced_units",
+                                                                   to_reduced_units_doc),
+    fastcall_method<quantity_convert_in_place<kItoBaseUnitsSig, to_base>>("ito_base_units",
+                                                                          ito_base_units_doc),
+    fastcall_method<quantity_convert_in_place<kItoRootUnitsSig, to_base>>("ito_root_units",
+                                                                          ito_root_units_doc),
+    fastcall_method<quantity_convert_in_place<kItoReducedUnitsSig, to_base>>("ito_reduced_units",
+                                                                             ito_reduced_units_doc),
+    fastcall_method<quantity_convert<kToUnprefixedSig, to_unprefixed>>("to_unprefixed",
+                                                                       to_unprefixed_doc),
+    fastcall_method<quantity_convert_in_place<kItoUnprefixedSig, to_unprefixed>>(
+        "ito_unprefixed", ito_unprefixed_doc),
     fastcall_method<quantity_to_compact>("to_compact", to_compact_doc),
     fastcall_method<quantity_to_preferred>("to_preferred", to_preferred_doc),
     fastcall_method<quantity_ito_preferred>("ito_preferred", ito_preferred_doc),
     fastcall_method<quantity_format>("__format__", format_doc),
     fastcall_method<quantity_units_str>("_units_str", units_str_doc),
-    fastcall_method<quantity_units_dict>("_units_dict", units_dict_doc),
-    fastcall_method<quantity_units_dict>("unit_items", unit_items_doc),
+    fastcall_method<quantity_units_dict<kUnitsDictSig>>("_units_dict", units_dict_doc),
+    fastcall_method<quantity_units_dict<kUnitItemsSig>>("unit_items", unit_items_doc),
     fastcall_method<quantity_to_tuple>("to_tuple", to_tuple_doc),
     {"from_tuple",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry<quantity_from_tuple>)),

@@ -8,7 +8,9 @@
 #include <string_view>  // std::string_view
 #include <utility>      // std::exchange
 
-#include "lib/objects.hpp"  // PyQuantity, RegistryHandle
+#include "lib/args.hpp"               // Signature, bind_no_args
+#include "lib/objects.hpp"            // PyQuantity, RegistryHandle, borrows
+#include "quantity/quantity_ops.hpp"  // QuantityValue
 
 namespace qudim::py {
 
@@ -42,14 +44,34 @@ PyObject* rebind_quantity(PyQuantity* src, std::optional<std::string_view> units
 PyObject* quantity_to(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* quantity_ito(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* quantity_m_as(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
-PyObject* quantity_to_base_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames);
-PyObject* quantity_ito_base_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames);
-PyObject* quantity_to_unprefixed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames);
-PyObject* quantity_ito_unprefixed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames);
+using QuantityOp = Result<QuantityValue> (*)(UnitRegistry&, double, const UnitsContainer&);
+/// op on q's record under its registry lock: a new quantity, or q changed in
+/// place only if op succeeds. The caller holds the matching borrow.
+PyObject* converted(PyQuantity* q, QuantityOp op);
+PyObject* converted_in_place(PyQuantity* q, QuantityOp op);
+
+/// A conversion without arguments, to a new quantity or in place. One op may
+/// serve several method names (to_base_units, to_root_units, to_reduced_units);
+/// sig is the called method's own, so argument errors name that method.
+template <const Signature& sig, QuantityOp op>
+PyObject* quantity_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
+  if (!bind_no_args(sig, args, nargs, kwnames)) return nullptr;
+  PyQuantity* q = as_quantity(self);
+  SharedBorrow b(q);
+  if (!b.ok()) return nullptr;
+  return converted(q, op);
+}
+
+template <const Signature& sig, QuantityOp op>
+PyObject* quantity_convert_in_place(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                    PyObject* kwnames) {
+  PyQuantity* q = as_quantity(self);
+  ExclusiveBorrow b(q);
+  if (!b.ok()) return nullptr;
+  if (!bind_no_args(sig, args, nargs, kwnames)) return nullptr;
+  return converted_in_place(q, op);
+}
 PyObject* quantity_to_compact(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames);
 PyObject* quantity_to_preferred(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -67,8 +89,15 @@ PyObject* quantity_format(PyObject* self, PyObject* const* args, Py_ssize_t narg
                           PyObject* kwnames);
 PyObject* quantity_units_str(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                              PyObject* kwnames);
+/// The unit item list of q's record.
+PyObject* quantity_unit_items(PyQuantity* q);
+/// _units_dict and unit_items, one method under two names (sig is the called one's).
+template <const Signature& sig>
 PyObject* quantity_units_dict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames);
+                              PyObject* kwnames) {
+  if (!bind_no_args(sig, args, nargs, kwnames)) return nullptr;
+  return quantity_unit_items(as_quantity(self));
+}
 PyObject* quantity_to_tuple(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                             PyObject* kwnames);
 /// A static method: self is nullptr.

@@ -1,5 +1,6 @@
-// Quantity conversion methods: to named units, to base units, unprefixed,
-// compact prefixes and preferred units, each also in place.
+// Quantity conversion methods: to named units, compact prefixes and preferred
+// units, and the conversions the methods without arguments share; each also in
+// place.
 #include "lib/quantity.hpp"
 
 #include <optional>     // std::optional
@@ -79,11 +80,6 @@ const Signature kToSig{"Quantity.to()", kToParams, 1, 1};
 const Signature kItoSig{"Quantity.ito()", kToParams, 1, 1};
 const Signature kMAsSig{"Quantity.m_as()", kToParams, 1, 1};
 
-const Signature kToBaseUnitsSig{"Quantity.to_base_units()", kNoParams, 0, 0};
-const Signature kItoBaseUnitsSig{"Quantity.ito_base_units()", kNoParams, 0, 0};
-const Signature kToUnprefixedSig{"Quantity.to_unprefixed()", kNoParams, 0, 0};
-const Signature kItoUnprefixedSig{"Quantity.ito_unprefixed()", kNoParams, 0, 0};
-
 const char* const kCompactParams[] = {"unit"};
 const Signature kToCompactSig{"Quantity.to_compact()", kCompactParams, 1, 0};
 
@@ -148,41 +144,9 @@ PyObject* quantity_m_as(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
   return PyFloat_FromDouble(*value);
 }
 
-PyObject* quantity_to_base_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-  if (!bind_no_args(kToBaseUnitsSig, args, nargs, kwnames)) return nullptr;
-  PyQuantity* q = as_quantity(self);
-  SharedBorrow b(q);
-  if (!b.ok()) return nullptr;
-  return new_quantity(q, to_base);
-}
+PyObject* converted(PyQuantity* q, QuantityOp op) { return new_quantity(q, op); }
 
-PyObject* quantity_ito_base_units(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) {
-  PyQuantity* q = as_quantity(self);
-  ExclusiveBorrow b(q);
-  if (!b.ok()) return nullptr;
-  if (!bind_no_args(kItoBaseUnitsSig, args, nargs, kwnames)) return nullptr;
-  return in_place(q, to_base);
-}
-
-PyObject* quantity_to_unprefixed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                 PyObject* kwnames) {
-  if (!bind_no_args(kToUnprefixedSig, args, nargs, kwnames)) return nullptr;
-  PyQuantity* q = as_quantity(self);
-  SharedBorrow b(q);
-  if (!b.ok()) return nullptr;
-  return new_quantity(q, to_unprefixed);
-}
-
-PyObject* quantity_ito_unprefixed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) {
-  PyQuantity* q = as_quantity(self);
-  ExclusiveBorrow b(q);
-  if (!b.ok()) return nullptr;
-  if (!bind_no_args(kItoUnprefixedSig, args, nargs, kwnames)) return nullptr;
-  return in_place(q, to_unprefixed);
-}
+PyObject* converted_in_place(PyQuantity* q, QuantityOp op) { return in_place(q, op); }
 
 PyObject* quantity_to_compact(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {

@@ -104,7 +104,6 @@ const char* const kRoundParams[] = {"ndigits"};
 
 const Signature kFormatSig{"Quantity.__format__()", kFormatParams, 1, 1};
 const Signature kUnitsStrSig{"Quantity._units_str()", kNoParams, 0, 0};
-const Signature kUnitsDictSig{"Quantity._units_dict()", kNoParams, 0, 0};
 const Signature kToTupleSig{"Quantity.to_tuple()", kNoParams, 0, 0};
 const Signature kFromTupleSig{"Quantity.from_tuple()", kTupParams, 1, 1};
 const Signature kReduceSig{"Quantity.__reduce__()", kNoParams, 0, 0};
@@ -173,10 +172,7 @@ PyObject* quantity_units_str(PyObject* self, PyObject* const* args, Py_ssize_t n
   return str_of(unit_text(q));
 }
 
-PyObject* quantity_units_dict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames) {
-  if (!bind_no_args(kUnitsDictSig, args, nargs, kwnames)) return nullptr;
-  PyQuantity* q = as_quantity(self);
+PyObject* quantity_unit_items(PyQuantity* q) {
   SharedBorrow b(q);
   if (!b.ok()) return nullptr;
   return unit_items(q->units);

@@ -432,3 +432,13 @@ def test_plus_minus_calls_measurement_with_a_copy(Q_, ureg, monkeypatch, magnitu
     ureg.define("smoot = 1.7018 m")
     assert c.is_compatible_with("smoot")
 
+
+
+@pytest.mark.parametrize("name", ["to_base_units", "to_root_units", "to_reduced_units", "ito_base_units",
+                                  "ito_root_units", "ito_reduced_units", "to_unprefixed", "ito_unprefixed",
+                                  "_units_dict", "unit_items"])
+def test_an_argument_error_names_the_method_called(Q_, name):
+    # Several names share one implementation; each still has its own display name.
+    with pytest.raises(TypeError) as info:
+        getattr(Q_(1, "km"), name)(1)
+    assert str(info.value) == f"Quantity.{name}() takes 0 positional arguments but 1 was given"
